@@ -1,0 +1,115 @@
+// Line reader for the flow text with Windows text-mode delivery and true byte positions.
+#include "content/flow_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace demo {
+
+namespace {
+constexpr size_t kBlock = 1 << 16;
+}
+
+FlowReader::~FlowReader() { Close(); }
+
+bool FlowReader::Open(const std::string& path, int64_t start, int64_t end) {
+  Close();
+  file_ = platform::OpenFile(path, "rb");
+  if (!file_) return false;
+  if (buffer_.empty()) buffer_.resize(2 * kBlock + kFlowLineChars + 16);
+  int64_t size = -1;
+  if (std::fseek(file_, 0, SEEK_END) == 0) size = std::ftell(file_);
+  end_ = (size >= 0 && end > size) ? size : end;
+  Seek(start);
+  return true;
+}
+
+void FlowReader::Close() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+  bufBegin_ = bufEnd_ = 0;
+  length_ = 0;
+  line_[0] = 0;
+}
+
+void FlowReader::Seek(int64_t position) {
+  if (position < 0) position = 0;
+  position_ = lineStart_ = position;
+  bufPos_ = position;
+  bufBegin_ = bufEnd_ = 0;
+  eof_ = false;
+  if (file_ && std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) eof_ = true;
+}
+
+// Moves the unread bytes to the front and reads more, never past the range end.
+bool FlowReader::Fill() {
+  if (eof_ || !file_) return false;
+  if (bufBegin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + bufBegin_, bufEnd_ - bufBegin_);
+    bufEnd_ -= bufBegin_;
+    bufBegin_ = 0;
+  }
+  int64_t fileAt = bufPos_ + static_cast<int64_t>(bufEnd_);
+  int64_t want = std::min<int64_t>(static_cast<int64_t>(buffer_.size() - bufEnd_), end_ - fileAt);
+  if (want <= 0) {
+    eof_ = true;
+    return false;
+  }
+  size_t got = std::fread(buffer_.data() + bufEnd_, 1, static_cast<size_t>(want), file_);
+  bufEnd_ += got;
+  if (got < static_cast<size_t>(want)) eof_ = true;
+  return got > 0;
+}
+
+bool FlowReader::ReadLine(int maxChars) {
+  lineStart_ = position_;
+  length_ = 0;
+  line_[0] = 0;
+  if (maxChars < 1) maxChars = 1;
+  if (maxChars > kFlowLineChars) maxChars = kFlowLineChars;
+  // A whole line of maxChars characters may span maxChars + 1 bytes (CR LF).
+  const size_t need = static_cast<size_t>(maxChars) + 1;
+  if (bufEnd_ - bufBegin_ < need) Fill();
+  size_t avail = bufEnd_ - bufBegin_;
+  if (avail == 0) return false;
+  const char* p = buffer_.data() + bufBegin_;
+  size_t scan = std::min(avail, need);
+  const char* lf = static_cast<const char*>(std::memchr(p, '\n', scan));
+  size_t consumed, delivered;
+  bool crlf = false;
+  if (lf) {
+    size_t content = static_cast<size_t>(lf - p);
+    crlf = content > 0 && p[content - 1] == '\r';
+    if (crlf) --content;
+    if (content + 1 <= static_cast<size_t>(maxChars)) {
+      delivered = content + 1;
+      consumed = static_cast<size_t>(lf - p) + 1;
+    } else {
+      crlf = false;
+      delivered = consumed = static_cast<size_t>(maxChars);
+    }
+  } else {
+    delivered = consumed = std::min(avail, static_cast<size_t>(maxChars));
+  }
+  if (crlf) {
+    std::memcpy(line_.data(), p, delivered - 1);
+    line_[delivered - 1] = '\n';
+  } else {
+    std::memcpy(line_.data(), p, delivered);
+  }
+  line_[delivered] = 0;
+  length_ = static_cast<int>(delivered);
+  bufBegin_ += consumed;
+  bufPos_ += static_cast<int64_t>(consumed);
+  position_ = bufPos_;
+  return true;
+}
+
+bool FlowReader::StartsWith(const char* prefix) const {
+  size_t n = std::strlen(prefix);
+  return static_cast<size_t>(length_) >= n && std::memcmp(line_.data(), prefix, n) == 0;
+}
+
+}  // namespace demo

@@ -1,0 +1,71 @@
+// Line reader for the flow text with Windows text-mode delivery and true byte positions.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "capacity.h"
+
+namespace demo {
+
+// Reads the byte range [start, end) of a file line by line, as a Windows
+// text-mode stream does: CR LF arrives as LF, a read delivers at most
+// maxChars characters, and a longer line arrives in pieces. Positions are real
+// byte offsets in the file whatever the line ends are. The range end acts as
+// the end of the file, so bytes behind the flow text are never delivered.
+class FlowReader {
+ public:
+  FlowReader() = default;
+  FlowReader(const FlowReader&) = delete;
+  FlowReader& operator=(const FlowReader&) = delete;
+  ~FlowReader();
+
+  // Opens `path` and positions the reader at `start`. False when the file
+  // cannot be opened. `end` past the file's real end is taken as its end.
+  bool Open(const std::string& path, int64_t start, int64_t end);
+  void Close();
+  bool IsOpen() const { return file_ != nullptr; }
+
+  void Seek(int64_t position);
+
+  // Reads the next line. False when no character could be read; the line is
+  // then empty and the position stays where it was.
+  bool ReadLine(int maxChars = kFlowLineChars);
+
+  const char* Line() const { return line_.data(); }
+  int Length() const { return length_; }
+  // The character at i, or 0 beyond the delivered characters.
+  unsigned char At(int i) const {
+    return (i >= 0 && i < length_) ? static_cast<unsigned char>(line_[i]) : 0;
+  }
+  bool StartsWith(const char* prefix) const;
+
+  int64_t LineStart() const { return lineStart_; }
+  int64_t Position() const { return position_; }
+  int64_t End() const { return end_; }
+  // The end-of-text rule: a line whose end is not before the range end is
+  // not examined.
+  bool AtEnd() const { return position_ >= end_; }
+
+ private:
+  bool Fill();
+
+  std::FILE* file_ = nullptr;
+  int64_t end_ = 0;
+  std::vector<char> buffer_;
+  size_t bufBegin_ = 0, bufEnd_ = 0;  // unread bytes in buffer_
+  int64_t bufPos_ = 0;                // file position of buffer_[bufBegin_]
+  bool eof_ = false;
+  std::vector<char> line_ = std::vector<char>(kFlowLineChars + 8, 0);
+  int length_ = 0;
+  int64_t lineStart_ = 0;
+  int64_t position_ = 0;
+};
+
+// True for a byte that ends a value: read as a signed 8-bit number it is 15
+// or less (CR, LF, NUL, tab, and every byte from 0x80 up).
+inline bool IsLineEnd(unsigned char c) { return static_cast<signed char>(c) <= 15; }
+
+}  // namespace demo

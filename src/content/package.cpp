@@ -1,0 +1,135 @@
+// Finds the demo content: appended to the program file behind the marker, or in side files.
+#include "content/package.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "content/flow_reader.h"
+#include "player.h"
+#include "platform/platform.h"
+
+namespace demo {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const {
+    if (f) std::fclose(f);
+  }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Header digits are folded without a digit test, as stored packages expect.
+bool ReadHeaderNumber(std::FILE* f, int count, int64_t& value) {
+  value = 0;
+  for (int i = 0; i < count; ++i) {
+    int c = std::fgetc(f);
+    if (c == EOF) return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+bool Skip(std::FILE* f, int count) {
+  for (int i = 0; i < count; ++i)
+    if (std::fgetc(f) == EOF) return false;
+  return true;
+}
+
+void LocateSideFiles(Player& player) {
+  DemoPackage& pkg = player.package;
+  pkg.flowPath = kSideFlowName;
+  pkg.stackPath = kSideStackName;
+  {
+    File stack(platform::OpenFile(pkg.stackPath, "rb"));
+    if (!stack) Fail(player, "NoStack1");
+    int b0 = std::fgetc(stack.get());
+    int b1 = std::fgetc(stack.get());
+    if (b0 == EOF || b1 == EOF) Fail(player, "Stack file '%s' is too short to hold the frame width", pkg.stackPath.c_str());
+    pkg.frameWidth = b0 * 256 + b1;
+  }
+  {
+    FlowReader flow;
+    if (!flow.Open(pkg.flowPath, 0, INT64_MAX)) Fail(player, "NoFlow1");
+    bool found = false;
+    while (flow.ReadLine(kFlowLineChars)) {
+      if (flow.At(0) == '$') {
+        found = true;
+        break;
+      }
+    }
+    if (!found) Fail(player, "BadFlow");
+    pkg.frameHeight = (flow.Length() - 2) / 4;
+  }
+  int64_t size = platform::FileSize(pkg.flowPath);
+  if (size < 0) Fail(player, "No 'DemoFlow.txt'");
+  pkg.flowStart = 0;
+  pkg.flowEnd = size;
+  pkg.stackBase = 2;
+}
+
+}  // namespace
+
+bool UsesSideFiles(const DemoPackage& package) { return package.flowPath == kSideFlowName; }
+
+std::string ContentMarker() {
+  std::string marker;
+  for (int c = 0x21; c <= 0x7E; ++c) marker.push_back(static_cast<char>(c));
+  return marker;
+}
+
+void LocateContent(Player& player) {
+  DemoPackage& pkg = player.package;
+  std::string path = platform::ProgramPath();
+  pkg.programFileName = BaseName(path);
+
+  File program(platform::OpenFile(path, "rb"));
+  if (!program) {
+    platform::MessageBox("Please UNZIP before running", "Exiting");
+    EndProgram(player, 1);
+  }
+  // A byte that breaks the run is not tried as a new first '!'.
+  int count = 0;
+  std::FILE* f = program.get();
+  while (count < kMarkerLength) {
+    int c = std::getc(f);
+    if (c == EOF) break;
+    count = (c == 0x21 + count) ? count + 1 : 0;
+  }
+  if (count != kMarkerLength) {
+    program.reset();
+    LocateSideFiles(player);
+  } else {
+    pkg.flowPath = path;
+    pkg.stackPath = path;
+    int64_t width = 0, height = 0, length = 0;
+    bool ok = Skip(f, 2) && ReadHeaderNumber(f, 6, width) && Skip(f, 1) &&
+              ReadHeaderNumber(f, 6, height) && Skip(f, 1) && ReadHeaderNumber(f, 10, length) &&
+              Skip(f, 2);
+    int64_t start = std::ftell(f);
+    program.reset();
+    int64_t size = platform::FileSize(path);
+    if (!ok) Fail(player, "Package header of '%s' is cut short", pkg.programFileName.c_str());
+    if (length < 0 || (size >= 0 && start + length > size))
+      Fail(player, "Package header of '%s' gives a flow text of %lld bytes, past the end of the file",
+           pkg.programFileName.c_str(), static_cast<long long>(length));
+    pkg.frameWidth = static_cast<int32_t>(width);
+    pkg.frameHeight = static_cast<int32_t>(height);
+    if (width != pkg.frameWidth || height != pkg.frameHeight) pkg.frameWidth = pkg.frameHeight = -1;
+    pkg.flowStart = start;
+    pkg.flowEnd = start + length;
+    pkg.stackBase = pkg.flowEnd;
+    platform::DetachOwnConsole();
+  }
+  if (pkg.frameWidth < 1 || pkg.frameWidth > kImageWidth || pkg.frameHeight < 1 ||
+      pkg.frameHeight > kImageHeight)
+    Fail(player, "Frame size %d x %d is outside 1..%d x 1..%d", pkg.frameWidth, pkg.frameHeight,
+         kImageWidth, kImageHeight);
+}
+
+}  // namespace demo

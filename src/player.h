@@ -1,0 +1,41 @@
+// The player's whole state as one record, and its diagnostic output and ending.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "content/frame_index.h"
+#include "content/package.h"
+#include "content/settings.h"
+#include "flow/actions.h"
+#include "imaging/frame_image.h"
+#include "imaging/geometry.h"
+
+namespace demo {
+
+struct Player {
+  std::FILE* out = stdout;  // diagnostics
+  DemoPackage package;
+  PlayerSettings settings;
+  FrameIndex index;
+  DisplayGeometry geometry;
+  ActionTable actions;
+  int32_t currentFrame = 0;
+  char previousMode = 'F';
+  int32_t subOrigin[2] = {0, 0};
+  FrameImage frameBuffer, displayBuffer, inactiveBuffer;
+};
+
+// Prints a diagnostic to the player's output, flushed so that watchers see it.
+void Say(Player& player, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// Ends the program: status 0 for the presenter's own endings, 1 for failures.
+[[noreturn]] void EndProgram(Player& player, int status);
+// Prints `message` and ends with status 1.
+[[noreturn]] void Fail(Player& player, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+void CreateFrameBuffers(Player& player);
+
+}  // namespace demo
