@@ -83,6 +83,17 @@ std::string ContentMarker() {
   return marker;
 }
 
+bool ScanForContentMarker(std::FILE* file) {
+  // A byte that breaks the run is not tried as a new first '!'.
+  int count = 0;
+  while (count < kMarkerLength) {
+    int c = std::getc(file);
+    if (c == EOF) return false;
+    count = (c == 0x21 + count) ? count + 1 : 0;
+  }
+  return true;
+}
+
 void LocateContent(Player& player) {
   DemoPackage& pkg = player.package;
   std::string path = platform::ProgramPath();
@@ -90,18 +101,11 @@ void LocateContent(Player& player) {
 
   File program(platform::OpenFile(path, "rb"));
   if (!program) {
-    platform::MessageBox("Please UNZIP before running", "Exiting");
+    platform::ShowMessageBox("Please UNZIP before running", "Exiting");
     EndProgram(player, 1);
   }
-  // A byte that breaks the run is not tried as a new first '!'.
-  int count = 0;
   std::FILE* f = program.get();
-  while (count < kMarkerLength) {
-    int c = std::getc(f);
-    if (c == EOF) break;
-    count = (c == 0x21 + count) ? count + 1 : 0;
-  }
-  if (count != kMarkerLength) {
+  if (!ScanForContentMarker(f)) {
     program.reset();
     LocateSideFiles(player);
   } else {

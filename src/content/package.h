@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace demo {
@@ -30,6 +31,10 @@ bool UsesSideFiles(const DemoPackage& package);
 // The 94-byte content marker, built at run time so that no program image
 // ever holds it (the scan would find it there).
 std::string ContentMarker();
+
+// Reads `file` up to just past the content marker. True when the marker was
+// found; otherwise the whole file has been read.
+bool ScanForContentMarker(std::FILE* file);
 
 // Fills player.package from the program file or the side files; ends the
 // program with a message when no usable content is found.

@@ -21,6 +21,7 @@ struct StackIdentity {
 
 struct FrameImage {
   uint8_t* pixels = nullptr;
+  bool ownsPixels = false;  // false for memory lent by someone else
   // rowTile[k] is the tile whose whole width row k holds, -1 when unknown.
   std::array<int32_t, kImageHeight> rowTile;
   StackIdentity rowSource;
@@ -28,13 +29,18 @@ struct FrameImage {
   FrameImage() { ForgetRows(); }
   FrameImage(const FrameImage&) = delete;
   FrameImage& operator=(const FrameImage&) = delete;
-  ~FrameImage() { platform::ReleaseFrameImagePixels(pixels); }
+  ~FrameImage() {
+    if (ownsPixels) platform::ReleaseFrameImagePixels(pixels);
+  }
   uint8_t* Row(int k) { return pixels + static_cast<size_t>(k) * kImageStride; }
   const uint8_t* Row(int k) const { return pixels + static_cast<size_t>(k) * kImageStride; }
   // Anything that writes pixels other than composition must call this.
   void ForgetRows() { rowTile.fill(-1); }
   void Create() {
-    if (!pixels) pixels = platform::CreateFrameImagePixels();
+    if (!pixels) {
+      pixels = platform::CreateFrameImagePixels();
+      ownsPixels = true;
+    }
     ForgetRows();
   }
 };

@@ -25,12 +25,13 @@ std::FILE* OpenFile(const std::string& path, const char* mode);
 struct FileStamp {
   int64_t size = -1;
   int64_t modifiedNs = 0;
+  int64_t changedNs = 0;  // status change time, which no tool can set back
   uint64_t id = 0;  // inode, or the file index on Windows
   // False while the last change is too recent for the clock's resolution to
   // tell it from a change still to come; what was read then is not reused.
   bool settled = false;
   bool operator==(const FileStamp& o) const {
-    return size == o.size && modifiedNs == o.modifiedNs && id == o.id;
+    return size == o.size && modifiedNs == o.modifiedNs && changedNs == o.changedNs && id == o.id;
   }
 };
 bool StampOpenFile(std::FILE* file, FileStamp& stamp);
@@ -43,7 +44,7 @@ int64_t FileSize(const std::string& path);
 void DetachOwnConsole();
 
 // Shows a message box with an OK button and no owner window.
-void MessageBox(const std::string& text, const std::string& caption);
+void ShowMessageBox(const std::string& text, const std::string& caption);
 
 // Ends the process with `status`. The headless backend reports the ending to
 // its caller instead (it throws platform::ProcessEnded).
@@ -61,6 +62,113 @@ Rect WorkArea();    // the desktop less the task bar
 
 // Whether a font of this face, height and weight can be created.
 bool CanCreateFont(const std::string& face, int height, int weight);
+
+// ---- windows and messages ----
+// Names differ from the Win32 ones, whose macros would rename them there.
+// Windows-numbered messages and codes, because the core's window procedures
+// are written against them on every platform.
+
+using Window = uintptr_t;  // 0 is no window
+using WindowProc = intptr_t (*)(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+enum Message : uint32_t {
+  kWmDestroy = 2,
+  kWmSetText = 12,
+  kWmPaint = 15,
+  kWmClose = 16,
+  kWmQuit = 18,
+  kWmDisplayChange = 126,
+  kWmNcHitTest = 132,
+  kWmNcActivate = 134,
+  kWmKeyDown = 256,
+  kWmMouseMove = 512,
+  kWmLButtonDown = 513,
+  kWmLButtonUp = 514,
+  kWmRButtonDown = 516,
+  kWmUser = 1024,
+};
+
+enum HitTest : intptr_t { kHtClient = 1, kHtCaption = 2 };
+enum ShowCommand : int { kSwHide = 0, kSwShow = 5, kSwMinimize = 6 };
+enum CursorId : int {
+  kIdcArrow = 32512,
+  kIdcIBeam = 32513,
+  kIdcWait = 32514,
+  kIdcCross = 32515,
+  kIdcNo = 32648,
+  kIdcHand = 32649,
+};
+
+// lParam of pointer messages: x in the low 16 bits, y in the high 16 bits,
+// each a signed 16-bit value.
+inline intptr_t PointParam(int x, int y) {
+  return static_cast<intptr_t>((static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) |
+                               static_cast<uint16_t>(x));
+}
+inline int ParamX(intptr_t lParam) { return static_cast<int16_t>(lParam & 0xFFFF); }
+inline int ParamY(intptr_t lParam) { return static_cast<int16_t>((lParam >> 16) & 0xFFFF); }
+
+struct WindowClass {
+  std::string name;
+  WindowProc proc = nullptr;
+  uint32_t background = 0;    // colour 0x00BBGGRR
+  std::string smallIconPath;  // an icon file to load as the small icon, or empty
+};
+// False when the class cannot be registered.
+bool RegisterWindowClass(const WindowClass& windowClass);
+
+enum WindowStyle : uint32_t {
+  kStylePopup = 0x80000000u,          // the main window: no frame, no caption
+  kStyleSplash = 0x80880000u,         // pop-up with a thin border and a system menu
+};
+// Creates a hidden top-level window owned by the calling thread; 0 on failure.
+Window MakeWindow(const std::string& className, const std::string& title, uint32_t style, int x,
+                    int y, int width, int height);
+void DestroyWindow(Window window);
+void MoveWindow(Window window, int x, int y, int width, int height);  // z-order kept
+void ShowWindow(Window window, int command);
+void UpdateWindow(Window window);
+bool IsWindowVisible(Window window);
+Rect GetWindowRect(Window window);
+void SetForegroundWindow(Window window);
+Window GetForegroundWindow();
+
+enum class Region { None, Rectangle, RoundedTop };
+// Rectangle: (0, 0)-(width, height). RoundedTop: a rounded rectangle
+// (0, 0)-(width, height) with 11 x 11 corner ellipses.
+void SetWindowRegion(Window window, Region region, int width, int height);
+
+// Copies a rectangle of FrameImage pixels to the window: a block copy when the
+// sizes agree, otherwise a halftone (area-averaging) stretch.
+void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth,
+                  int srcHeight, int dstX, int dstY, int dstWidth, int dstHeight);
+void FillWindowBlack(Window window, int x, int y, int width, int height);
+
+bool PostToWindow(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+intptr_t SendToWindow(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+intptr_t DefaultWindowProc(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+void PostQuitMessage(int code);
+// Fetches and dispatches the calling thread's messages until the quit
+// message; returns its code. `afterDispatch` (may be null) sees each message
+// after its dispatch.
+int RunMessageLoop(void (*afterDispatch)(uint32_t message, uintptr_t wParam, void* context),
+                   void* context);
+
+// ---- input ----
+struct Point {
+  int x = 0, y = 0;
+};
+Point CursorPosition();
+void MoveCursor(int x, int y);
+void SetCursorShape(int cursorId);
+// Whether the key with this Windows virtual-key code is held down now.
+bool AsyncKeyDown(int virtualKey);
+
+// ---- threads and time ----
+void StartThread(void (*body)(void*), void* argument);
+void Sleep(int milliseconds);
+// Whether the process has a console of its own (its title is not empty).
+bool HasConsole();
 
 // ---- images ----
 

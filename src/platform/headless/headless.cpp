@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <ctime>
 #include <cstdlib>
@@ -89,11 +90,12 @@ bool StampOpenFile(std::FILE* file, FileStamp& stamp) {
   if (!file || fstat(fileno(file), &st) != 0) return false;
   stamp.size = st.st_size;
   stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  stamp.changedNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
   stamp.id = (static_cast<uint64_t>(st.st_dev) << 40) ^ static_cast<uint64_t>(st.st_ino);
   struct timespec now;
   clock_gettime(CLOCK_REALTIME, &now);
   const int64_t nowNs = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-  stamp.settled = nowNs - stamp.modifiedNs > 200000000;  // file times tick in milliseconds
+  stamp.settled = nowNs - std::max(stamp.modifiedNs, stamp.changedNs) > 200000000;  // file times tick in milliseconds
   return true;
 }
 
@@ -108,7 +110,7 @@ void DetachOwnConsole() {
   ++headless::S().detaches;
 }
 
-void MessageBox(const std::string& text, const std::string& caption) {
+void ShowMessageBox(const std::string& text, const std::string& caption) {
   {
     std::lock_guard<std::mutex> hold(headless::S().lock);
     headless::S().boxes.push_back({text, caption});

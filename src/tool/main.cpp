@@ -1,0 +1,80 @@
+// demotool: the authoring and checking toolkit for demo content.
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "tool/commands.h"
+#include "tool/session.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  const char* summary;
+  const char* const* usage;
+  int (*run)(const std::vector<std::string>&);
+};
+
+const Command kCommands[] = {
+    {"info", "show what the player finds in a demo: package, settings, geometry, frames, actions",
+     &demotool::kInfoUsage, demotool::RunInfo},
+    {"render", "compose one frame and save it as a PNG", &demotool::kRenderUsage,
+     demotool::RunRender},
+};
+
+void PrintUsage(std::FILE* to) {
+  std::fprintf(to, "usage: demotool COMMAND [ARGS...]\ncommands:\n");
+  for (const Command& c : kCommands) std::fprintf(to, "  %-8s %s\n", c.name, c.summary);
+  std::fprintf(to, "\n");
+  for (const Command& c : kCommands) std::fprintf(to, "%s\n", *c.usage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    PrintUsage(stderr);
+    return 2;
+  }
+  const std::string name = argv[1];
+  if (name == "help" || name == "--help" || name == "-h") {
+    PrintUsage(stdout);
+    return 0;
+  }
+  const Command* command = nullptr;
+  for (const Command& c : kCommands)
+    if (name == c.name) command = &c;
+  if (!command) {
+    std::fprintf(stderr, "demotool: unknown command '%s'\n", name.c_str());
+    PrintUsage(stderr);
+    return 2;
+  }
+  std::vector<std::string> args(argv + 2, argv + argc);
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      std::printf("usage: %s\n", *command->usage);
+      return 0;
+    }
+  }
+  try {
+    return command->run(args);
+  } catch (const demotool::UsageError& e) {
+    std::fprintf(stderr, "demotool %s: %s\nusage: %s\n", command->name, e.message.c_str(),
+                 *command->usage);
+    return 2;
+  } catch (const demotool::ToolError& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "demotool %s: %s\n", command->name, e.message.c_str());
+    return 1;
+  } catch (const platform::ProcessEnded& e) {
+    // The player's routines ended the program; their message is already out.
+    std::fflush(stdout);
+    return e.status;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "demotool %s: %s\n", command->name, e.what());
+    return 1;
+  }
+}

@@ -1,0 +1,121 @@
+// demotool render: composes a frame with the player's own routines and saves it as PNG.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "content/flow_reader.h"
+#include "imaging/stack.h"
+#include "tool/commands.h"
+#include "tool/png_io.h"
+#include "tool/session.h"
+
+namespace demotool {
+
+const char* const kRenderUsage =
+    "demotool render DIR|FILE FRAME -o OUT.png [--after FRAME,FRAME...] "
+    "[--screen W,H] [--workarea L,T,R,B]\n"
+    "  FRAME is a frame name or #N for frame number N";
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Fails early, before any composing, when the output cannot be placed.
+void CheckOutputFolder(const fs::path& out) {
+  fs::path folder = out.parent_path();
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec))
+    throw ToolError{"cannot write '" + Printable(out.string()) + "': no folder '" +
+                    Printable(folder.string()) + "'"};
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    throw ToolError{"cannot write '" + Printable(out.string()) + "': folder is not writable"};
+}
+
+void ComposeFrame(demo::Player& player, demo::FlowReader& flow, int32_t frame) {
+  flow.Seek(player.index.recordOffsets[static_cast<size_t>(frame)]);
+  flow.ReadLine();  // the name line
+  demo::ReadFrameImageLines(player, flow, player.frameBuffer);
+  player.currentFrame = frame;
+}
+
+}  // namespace
+
+int RunRender(const std::vector<std::string>& args) {
+  DisplayOptions display;
+  std::vector<std::string> positional;
+  std::string out, after;
+  bool haveOut = false, haveAfter = false;
+  for (size_t i = 0; i < args.size();) {
+    if (args[i] == "--") {  // a frame name that begins with '-' follows
+      positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    }
+    if (TakeDisplayOption(args, i, display)) continue;
+    std::string value;
+    if (TakeValueOption(args, i, "-o", value) || TakeValueOption(args, i, "--output", value)) {
+      out = value;
+      haveOut = true;
+      continue;
+    }
+    if (TakeValueOption(args, i, "--after", value)) {
+      after = value;
+      haveAfter = true;
+      continue;
+    }
+    const std::string& arg = args[i];
+    // "#N" and names are positional; only options look like "-x" or "--x".
+    if (arg.size() > 1 && arg[0] == '-') throw UsageError{"unknown option '" + arg + "'"};
+    positional.push_back(arg);
+    ++i;
+  }
+  if (positional.size() != 2) throw UsageError{"wants the demo and one frame"};
+  if (!haveOut || out.empty()) throw UsageError{"wants the output file: -o OUT.png"};
+
+  // The content is opened from inside its folder; the output stays where the
+  // caller meant it.
+  std::error_code ec;
+  fs::path outPath = fs::absolute(fs::path(out), ec);
+  if (ec) throw ToolError{"cannot resolve '" + Printable(out) + "': " + ec.message()};
+  CheckOutputFolder(outPath);
+
+  auto player = std::make_unique<demo::Player>();
+  player->out = stderr;
+  OpenContent(*player, positional[0], display);
+
+  std::vector<int32_t> sequence;
+  if (haveAfter)
+    for (const std::string& wanted : SplitCommas(after)) sequence.push_back(ResolveFrame(*player, wanted));
+  const int32_t frame = ResolveFrame(*player, positional[1]);
+  sequence.push_back(frame);
+
+  const demo::DemoPackage& pkg = player->package;
+  demo::FlowReader flow;
+  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd))
+    throw ToolError{"cannot open the flow text '" + Printable(pkg.flowPath) + "'"};
+  for (int32_t f : sequence) ComposeFrame(*player, flow, f);
+
+  const int w = pkg.frameWidth, h = pkg.frameHeight;
+  std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* src = player->frameBuffer.Row(y);
+    uint8_t* dst = rgb.data() + static_cast<size_t>(y) * w * 3;
+    for (int x = 0; x < w; ++x) {
+      dst[3 * x] = src[3 * x + 2];
+      dst[3 * x + 1] = src[3 * x + 1];
+      dst[3 * x + 2] = src[3 * x];
+    }
+  }
+  std::string error;
+  if (!WritePng(outPath.string(), w, h, rgb.data(), static_cast<size_t>(w) * 3, error))
+    throw ToolError{error};
+  std::fflush(stderr);
+  std::printf("%s: frame #%d \"%s\", %d x %d\n", Printable(outPath.string()).c_str(), frame,
+              Printable(demo::FrameName(*player, frame)).c_str(), w, h);
+  return 0;
+}
+
+}  // namespace demotool

@@ -1,0 +1,185 @@
+// Shared ground of the demotool commands: option parsing and opening content as the player does.
+#include "tool/session.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "content/frame_index.h"
+#include "content/package.h"
+#include "content/settings.h"
+#include "platform/headless/headless.h"
+
+namespace demotool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kMaxOptionNumber = 1000000;
+
+// A file without content is refused here rather than silently falling back
+// to side files in the working folder.
+bool HoldsContentMarker(const std::string& path) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         std::fclose);
+  if (!file) throw ToolError{"cannot open '" + Printable(path) + "'"};
+  return demo::ScanForContentMarker(file.get());
+}
+
+void EnterFolder(const fs::path& folder) {
+  std::error_code ec;
+  fs::current_path(folder.empty() ? fs::path(".") : folder, ec);
+  if (ec) throw ToolError{"cannot enter '" + Printable(folder.string()) + "': " + ec.message()};
+}
+
+}  // namespace
+
+bool ParseNumberList(const std::string& text, int count, int* out) {
+  size_t pos = 0;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) {
+      if (pos >= text.size() || text[pos] != ',') return false;
+      ++pos;
+    }
+    size_t begin = pos;
+    int64_t value = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+      value = value * 10 + (text[pos] - '0');
+      if (value > kMaxOptionNumber) return false;
+      ++pos;
+    }
+    if (pos == begin) return false;
+    out[i] = static_cast<int>(value);
+  }
+  return pos == text.size();
+}
+
+std::vector<std::string> SplitCommas(const std::string& text) {
+  std::vector<std::string> items;
+  size_t begin = 0;
+  while (true) {
+    size_t comma = text.find(',', begin);
+    items.push_back(text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin));
+    if (comma == std::string::npos) return items;
+    begin = comma + 1;
+  }
+}
+
+bool TakeValueOption(const std::vector<std::string>& args, size_t& i, const std::string& name,
+                     std::string& value) {
+  const std::string& arg = args[i];
+  if (arg == name) {
+    if (i + 1 >= args.size()) throw UsageError{name + " needs a value"};
+    value = args[i + 1];
+    i += 2;
+    return true;
+  }
+  if (arg.size() > name.size() && arg.compare(0, name.size(), name) == 0 && arg[name.size()] == '=') {
+    value = arg.substr(name.size() + 1);
+    i += 1;
+    return true;
+  }
+  return false;
+}
+
+bool TakeDisplayOption(const std::vector<std::string>& args, size_t& i, DisplayOptions& options) {
+  std::string value;
+  if (TakeValueOption(args, i, "--screen", value)) {
+    int n[2];
+    if (!ParseNumberList(value, 2, n) || n[0] < 1 || n[1] < 1)
+      throw UsageError{"--screen wants W,H with both above 0, not '" + value + "'"};
+    options.screenWidth = n[0];
+    options.screenHeight = n[1];
+    // Without its own work area a screen keeps the default's task bar height.
+    if (!options.workAreaGiven)
+      options.workArea = {0, 0, n[0], n[1] > 40 ? n[1] - 40 : n[1]};
+    return true;
+  }
+  if (TakeValueOption(args, i, "--workarea", value)) {
+    int n[4];
+    if (!ParseNumberList(value, 4, n) || n[2] <= n[0] || n[3] <= n[1])
+      throw UsageError{"--workarea wants L,T,R,B with R > L and B > T, not '" + value + "'"};
+    options.workArea = {n[0], n[1], n[2], n[3]};
+    options.workAreaGiven = true;
+    return true;
+  }
+  return false;
+}
+
+void OpenContent(demo::Player& player, const std::string& where, const DisplayOptions& display) {
+  headless::Reset();
+  headless::SetScreen(display.screenWidth, display.screenHeight);
+  headless::SetWorkArea(display.workArea);
+
+  fs::path path(where);
+  std::error_code ec;
+  fs::file_status status = fs::status(path, ec);
+  if (ec || !fs::exists(status))
+    throw ToolError{"no such file or folder: '" + Printable(where) + "'"};
+  if (fs::is_directory(status)) {
+    EnterFolder(path);
+  } else {
+    std::string base = path.filename().string();
+    if (base == demo::kSideFlowName || base == demo::kSideStackName) {
+      EnterFolder(path.parent_path());
+    } else {
+      fs::path absolute = fs::absolute(path, ec);
+      if (ec) throw ToolError{"cannot resolve '" + Printable(where) + "': " + ec.message()};
+      if (!HoldsContentMarker(absolute.string()))
+        throw ToolError{"'" + Printable(where) + "' holds no appended demo content"};
+      headless::SetProgramPath(absolute.string());
+    }
+  }
+
+  demo::LocateContent(player);
+  demo::ReadSettings(player);
+  demo::CreateFrameBuffers(player);
+  demo::BuildFrameIndex(player);
+}
+
+int32_t ResolveFrame(const demo::Player& player, const std::string& wanted) {
+  const int32_t last = player.index.lastFrame;
+  if (wanted.size() > 1 && wanted[0] == '#' &&
+      wanted.find_first_not_of("0123456789", 1) == std::string::npos) {
+    if (wanted.size() > 10) throw ToolError{"frame number " + wanted + " is out of range"};
+    int64_t n = std::stoll(wanted.substr(1));
+    if (n > last)
+      throw ToolError{"frame number " + wanted + " is out of range (" +
+                      (last < 0 ? std::string("the content has no frames") :
+                                  "frames are #0 to #" + std::to_string(last)) + ")"};
+    if (player.index.recordOffsets[static_cast<size_t>(n)] < 0)
+      throw ToolError{"frame " + wanted + " has no record"};
+    return static_cast<int32_t>(n);
+  }
+  int32_t frame = wanted.size() <= static_cast<size_t>(demo::kMaxNameChars)
+                      ? demo::FindFrameByName(player, wanted.c_str())
+                      : -1;
+  if (frame < 0) throw ToolError{"no frame named '" + Printable(wanted) + "'"};
+  return frame;
+}
+
+int64_t TileCount(const demo::DemoPackage& package) {
+  int64_t size = platform::FileSize(package.stackPath);
+  int64_t tileBytes = 3 * static_cast<int64_t>(package.frameWidth);
+  if (size < 0 || tileBytes <= 0 || size <= package.stackBase) return 0;
+  return (size - package.stackBase) / tileBytes;
+}
+
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out += static_cast<char>(c);
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    }
+  }
+  return out;
+}
+
+}  // namespace demotool

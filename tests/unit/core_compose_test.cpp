@@ -1,0 +1,376 @@
+// Unit tests of tile references, mode lines and frame composition from the stack file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "content/flow_reader.h"
+#include "imaging/stack.h"
+#include "player.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace test_support;
+
+constexpr int kW = 6;  // frame width of the test content
+constexpr unsigned char kFill = 0xEE;
+
+// A standalone stack file whose tile t carries the pixels of seed `firstSeed` + t.
+std::string Stack(int count, int firstSeed = 0) {
+  std::string bytes{static_cast<char>(kW >> 8), static_cast<char>(kW & 0xFF)};
+  for (int t = 0; t < count; ++t) bytes += TilePixels(kW, firstSeed + t);
+  return bytes;
+}
+
+// Bytes of columns x1..x2 of an image row.
+std::string Pixels(const demo::FrameImage& image, int row, int x1, int x2) {
+  return std::string(reinterpret_cast<const char*>(image.Row(row)) + 3 * x1,
+                     static_cast<size_t>(3 * (x2 - x1 + 1)));
+}
+// What columns x1..x2 hold when they come from the tile of `seed`.
+std::string TileColumns(int seed, int x1, int x2) {
+  return TilePixels(kW, seed).substr(static_cast<size_t>(3 * x1),
+                                     static_cast<size_t>(3 * (x2 - x1 + 1)));
+}
+std::string Untouched(int x1, int x2) {
+  return std::string(static_cast<size_t>(3 * (x2 - x1 + 1)), static_cast<char>(kFill));
+}
+
+TEST(DecodeTileRef, BaseEightyDigitsMostSignificantFirst) {
+  struct Case {
+    const char* ref;
+    int32_t tile;
+  };
+  for (const Case& c : std::vector<Case>{{"++++", 0},
+                                         {"+++,", 1},
+                                         {"++,+", 80},
+                                         {"+,++", 6400},
+                                         {",+++", 512000},
+                                         {"+++z", 79},
+                                         {"zzzz", 40959999}}) {
+    EXPECT_EQ(demo::DecodeTileRef(c.ref), c.tile) << c.ref;
+    EXPECT_TRUE(demo::IsTileRef(c.ref)) << c.ref;
+    char encoded[5] = {};
+    demo::EncodeTileRef(c.tile, encoded);
+    EXPECT_STREQ(encoded, c.ref);
+  }
+  for (const char* bad : {"+++*", "{+++", "++ +", "++\n+", "\x80+++"})
+    EXPECT_FALSE(demo::IsTileRef(bad)) << bad;
+}
+
+TEST(ParseModeLine, LetterAndFourNumbers) {
+  struct Case {
+    std::string line;
+    char mode;
+    int x1, y1, x2, y2;
+  };
+  const std::vector<Case> cases = {
+      {"!O 5,692,989,717\n", 'O', 5, 692, 989, 717},
+      {"!O 0,0,0,0\n", 'O', 0, 0, 0, 0},
+      {"!O ,5,10,20\n", 'O', 0, 5, 10, 20},
+      {"!S 1,2,3,4 trailing\n", 'S', 1, 2, 3, 4},
+      {"!O 7,8\n", 'O', 7, 8, 0, 0},
+      {"!O 7,8", 'O', 7, 8, 0, 0},
+      {"!O\n", 'O', 0, 0, 0, 0},
+      {"!O 1,,3,4\n", 'O', 1, 0, 3, 4},
+      {"!X 1,2,3,4\n", 'X', 1, 2, 3, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    demo::FrameComposition m = demo::ParseModeLine(c.line.c_str(), static_cast<int>(c.line.size()));
+    EXPECT_EQ(m.mode, c.mode);
+    EXPECT_EQ(m.rect.x1, c.x1);
+    EXPECT_EQ(m.rect.y1, c.y1);
+    EXPECT_EQ(m.rect.x2, c.x2);
+    EXPECT_EQ(m.rect.y2, c.y2);
+  }
+  EXPECT_EQ(demo::ParseModeLine("!F 1,2,3,4\n", 11).mode, 'F');
+
+  // Numbers beyond any width, and a line far longer than any mode line.
+  std::string huge = "!O " + std::string(50, '9') + ",1,2,3" + std::string(20000, ' ') + "\n";
+  demo::FrameComposition m = demo::ParseModeLine(huge.c_str(), static_cast<int>(huge.size()));
+  EXPECT_GT(m.rect.x1, 3000);
+  EXPECT_EQ(m.rect.y1, 1);
+  EXPECT_EQ(m.rect.x2, 2);
+  EXPECT_EQ(m.rect.y2, 3);
+}
+
+TEST(ClipToFrame, KeepsRectanglesInsideTheFrame) {
+  struct Case {
+    demo::UpdateRect in;
+    bool empty;
+    demo::UpdateRect out;
+  };
+  const std::vector<Case> cases = {
+      {{1, 1, 3, 2}, false, {1, 1, 3, 2}},
+      {{2, 1, 100, 100}, false, {2, 1, kW - 1, 2}},
+      {{0, 0, 999999999, 999999999}, false, {0, 0, kW - 1, 2}},
+      {{kW, 0, kW + 5, 2}, true, {}},
+      {{0, 3, 2, 9}, true, {}},
+      {{0, 2, 4, 1}, true, {}},
+  };
+  for (const Case& c : cases) {
+    demo::UpdateRect r = demo::ClipToFrame(c.in, kW, 3);
+    SCOPED_TRACE(testing::Message() << c.in.x1 << "," << c.in.y1 << "," << c.in.x2 << ","
+                                    << c.in.y2);
+    if (c.empty) {
+      EXPECT_TRUE(r.x1 > r.x2 || r.y1 > r.y2);
+      continue;
+    }
+    EXPECT_EQ(r.x1, c.out.x1);
+    EXPECT_EQ(r.y1, c.out.y1);
+    EXPECT_EQ(r.x2, c.out.x2);
+    EXPECT_EQ(r.y2, c.out.y2);
+  }
+}
+
+// Composition straight from a tile line into a FrameImage.
+class Compose : public testing::Test {
+ protected:
+  void SetUp() override {
+    player_ = NewPlayer(out_);
+    AttachFrameImages(*player_, kFill);
+    WriteFile("stack.rxs", Stack(10));
+    Age("stack.rxs");  // settled, so that composition may trust rows in place
+  }
+  demo::FrameImage& Image() { return player_->frameBuffer; }
+  void Full(const std::string& line, int rows) {
+    demo::StackFile stack;
+    ASSERT_TRUE(stack.Open("stack.rxs", 2, kW));
+    demo::ComposeFull(line.c_str(), static_cast<int>(line.size()), stack, Image(), rows, kW);
+  }
+  void Rect(const std::string& line, demo::UpdateRect rect) {
+    demo::StackFile stack;
+    ASSERT_TRUE(stack.Open("stack.rxs", 2, kW));
+    demo::ComposeRect(line.c_str(), static_cast<int>(line.size()), rect, stack, Image(), kW);
+  }
+
+  TempDir dir_;
+  CapturedOutput out_;
+  std::unique_ptr<demo::Player> player_;
+};
+
+TEST_F(Compose, FullWritesEachRowFromItsTile) {
+  demo::StackFile stack;
+  ASSERT_TRUE(stack.Open("stack.rxs", 2, kW));
+  EXPECT_EQ(stack.TileCount(), 10);
+  stack.Close();
+  Full(TileLine({3, 0, 9, 3}) + "\n", 4);
+  const int seeds[] = {3, 0, 9, 3};
+  for (int row = 0; row < 4; ++row) EXPECT_EQ(Pixels(Image(), row, 0, kW - 1), TileColumns(seeds[row], 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 0, kW, kW + 1), Untouched(kW, kW + 1));
+  EXPECT_EQ(Pixels(Image(), 4, 0, kW - 1), Untouched(0, kW - 1));
+}
+
+TEST_F(Compose, FullLeavesRowsWithBadReferencesAsTheyWere) {
+  Full(TileLine({1, 1, 1, 1, 1, 1}) + "\n", 6);
+  // Row 1 malformed, row 2 past the stored tiles, row 3 past 'z', rows 4 and 5
+  // beyond the end of a short line.
+  const std::string line = "$" + TileRef(2) + "+ ++" + TileRef(10) + "{+++" + TileRef(4) + "\n";
+  Full(line, 6);
+  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(2, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 1, 0, kW - 1), TileColumns(1, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 2, 0, kW - 1), TileColumns(1, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 3, 0, kW - 1), TileColumns(1, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 4, 0, kW - 1), TileColumns(4, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 5, 0, kW - 1), TileColumns(1, 0, kW - 1));
+  // The line ends early inside a reference: "$++" followed by nothing.
+  Full("$" + TileRef(7) + "++", 2);
+  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(7, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 1, 0, kW - 1), TileColumns(1, 0, kW - 1));
+}
+
+TEST_F(Compose, RowsOfATruncatedStackKeepTheirPixels) {
+  // The last tile is cut short: it is not a stored tile.
+  WriteFile("stack.rxs", Stack(3).substr(0, 2 + 3 * kW * 2 + 5));
+  Age("stack.rxs");
+  Full(TileLine({0, 2}), 2);
+  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(0, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 1, 2, kW - 1), Untouched(2, kW - 1));
+}
+
+TEST_F(Compose, RectWritesOnlyItsColumnsAndRows) {
+  Full(TileLine({0, 0, 0}), 3);
+  Rect(TileLine({5, 6, 7}), {1, 1, 3, 2});
+  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(0, 0, kW - 1));
+  for (int row = 1; row <= 2; ++row) {
+    EXPECT_EQ(Pixels(Image(), row, 0, 0), TileColumns(0, 0, 0));
+    EXPECT_EQ(Pixels(Image(), row, 1, 3), TileColumns(5 + row, 1, 3));
+    EXPECT_EQ(Pixels(Image(), row, 4, kW - 1), TileColumns(0, 4, kW - 1));
+  }
+  // A full frame with the first frame's rows puts them back everywhere.
+  Full(TileLine({0, 0, 0}), 3);
+  for (int row = 0; row < 3; ++row)
+    EXPECT_EQ(Pixels(Image(), row, 0, kW - 1), TileColumns(0, 0, kW - 1)) << row;
+  // Bad references inside a rectangle leave those rows as they were.
+  Rect("$" + TileRef(5) + "+ ++" + TileRef(99), {0, 0, kW - 1, 3});
+  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(5, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 1, 0, kW - 1), TileColumns(0, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 2, 0, kW - 1), TileColumns(0, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 3, 0, kW - 1), Untouched(0, kW - 1));
+}
+
+// Reading a frame's mode and tile lines from a flow file, as the display does.
+class FrameLines : public testing::Test {
+ protected:
+  void SetUp() override {
+    player_ = NewPlayer(out_);
+    AttachFrameImages(*player_, kFill);
+    WriteFile("demoStack.rxs", Stack(10));
+    Age("demoStack.rxs");
+    demo::DemoPackage& p = player_->package;
+    p.flowPath = "demoFlow.txt";
+    p.stackPath = "demoStack.rxs";
+    p.frameWidth = kW;
+    p.frameHeight = 3;
+    p.stackBase = 2;
+  }
+  // Composes the record that follows the first line of `flow`; `next` gets the
+  // line the flow is positioned at afterwards.
+  int Show(const std::string& flow, demo::FrameComposition* result = nullptr,
+           std::string* next = nullptr) {
+    WriteFile("demoFlow.txt", flow);
+    player_->package.flowEnd = static_cast<int64_t>(flow.size());
+    demo::FlowReader reader;
+    EXPECT_TRUE(reader.Open("demoFlow.txt", 0, player_->package.flowEnd));
+    EXPECT_TRUE(reader.ReadLine());
+    return EndStatus([&] {
+      demo::FrameComposition c = demo::ReadFrameImageLines(*player_, reader, Image());
+      if (result) *result = c;
+      if (next) *next = reader.ReadLine() ? reader.Line() : "";
+    });
+  }
+  demo::FrameImage& Image() { return player_->frameBuffer; }
+  void ExpectRows(std::initializer_list<int> seeds) {
+    int row = 0;
+    for (int seed : seeds) {
+      EXPECT_EQ(Pixels(Image(), row, 0, kW - 1), TileColumns(seed, 0, kW - 1)) << "row " << row;
+      ++row;
+    }
+  }
+
+  TempDir dir_;
+  CapturedOutput out_;
+  std::unique_ptr<demo::Player> player_;
+};
+
+TEST_F(FrameLines, ModeLineDecidesWhatIsComposed) {
+  demo::FrameComposition c;
+  std::string next;
+  ASSERT_EQ(Show(CrLf({"~a", TileLine({1, 2, 3}), "  IDC_HAND Timer 5", ""}), &c, &next), -1);
+  EXPECT_EQ(c.mode, 'F');
+  EXPECT_EQ(next, "  IDC_HAND Timer 5\n");
+  ExpectRows({1, 2, 3});
+
+  ASSERT_EQ(Show(CrLf({"~b", "!O 0,0,0,0", TileLine({4, 5, 6}), "#", ""}), &c, &next), -1);
+  EXPECT_EQ(c.mode, 'O');
+  EXPECT_EQ(next, "#\n");
+  EXPECT_EQ(Pixels(Image(), 0, 0, 0), TileColumns(4, 0, 0));
+  EXPECT_EQ(Pixels(Image(), 0, 1, kW - 1), TileColumns(1, 1, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 1, 0, kW - 1), TileColumns(2, 0, kW - 1));
+
+  // y1 greater than y2: nothing at all.
+  ASSERT_EQ(Show(CrLf({"~c", "!O 0,2,5,1", TileLine({7, 7, 7}), ""}), &c), -1);
+  EXPECT_EQ(Pixels(Image(), 1, 0, kW - 1), TileColumns(2, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 2, 0, kW - 1), TileColumns(3, 0, kW - 1));
+
+  // 'F' composes the full frame whatever its numbers say.
+  ASSERT_EQ(Show(CrLf({"~d", "!F 0,0,0,0", TileLine({8, 9, 0}), ""}), &c), -1);
+  EXPECT_EQ(c.mode, 'F');
+  ExpectRows({8, 9, 0});
+
+  // A Cutout reaching past the frame is clipped to it.
+  ASSERT_EQ(Show(CrLf({"~e", "!S 2,1,5000,99999999999999999999", TileLine({1, 2, 3}), ""}), &c),
+            -1);
+  EXPECT_EQ(c.mode, 'S');
+  EXPECT_EQ(c.rect.x1, 2);
+  EXPECT_EQ(c.rect.y1, 1);
+  EXPECT_EQ(c.rect.x2, kW - 1);
+  EXPECT_EQ(c.rect.y2, 2);
+  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(8, 0, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 1, 0, 1), TileColumns(9, 0, 1));
+  EXPECT_EQ(Pixels(Image(), 1, 2, kW - 1), TileColumns(2, 2, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 2, 2, kW - 1), TileColumns(3, 2, kW - 1));
+  EXPECT_EQ(Pixels(Image(), 3, 0, kW), Untouched(0, kW));
+
+  // An Overlay that leaves its first number out.
+  ASSERT_EQ(Show(CrLf({"~f", "!O ,1,0,1", TileLine({4, 4, 4}), ""}), &c), -1);
+  EXPECT_EQ(Pixels(Image(), 1, 0, 0), TileColumns(4, 0, 0));
+  EXPECT_EQ(Pixels(Image(), 1, 1, 1), TileColumns(9, 1, 1));
+}
+
+TEST_F(FrameLines, FailuresPrintTheirMessageAndEndWithStatusOne) {
+  EXPECT_EQ(Show(CrLf({"~a", "x" + TileLine({1, 2, 3}), ""})), 1);
+  EXPECT_EQ(out_.Text(), "FormatError24");
+  CapturedOutput second;
+  player_->out = second.Stream();
+  EXPECT_EQ(Show(CrLf({"~a", "!O 1,1,1,1", "!O 1,1,1,1", TileLine({1, 2, 3}), ""})), 1);
+  EXPECT_EQ(second.Text(), "FormatError24");
+  CapturedOutput third;
+  player_->out = third.Stream();
+  std::remove("demoStack.rxs");
+  EXPECT_EQ(Show(CrLf({"~a", TileLine({1, 2, 3}), ""})), 1);
+  EXPECT_EQ(third.Text(), "No file 'demoStack.rxs'");
+}
+
+TEST_F(FrameLines, NoStaleRowsSurviveAChangeOfTheStackFile) {
+  const std::string flow = CrLf({"~a", TileLine({0, 1, 2}), ""});
+  ASSERT_EQ(Show(flow), -1);
+  ExpectRows({0, 1, 2});
+  ASSERT_EQ(Show(flow), -1);
+  ExpectRows({0, 1, 2});
+
+  // Rewritten in place, same size, same tile numbers, other pixels: right
+  // after the write, and again once the new file has settled.
+  WriteFile("demoStack.rxs", Stack(10, 100));
+  ASSERT_EQ(Show(flow), -1);
+  ExpectRows({100, 101, 102});
+  WriteFile("demoStack.rxs", Stack(10, 150));
+  Age("demoStack.rxs", 1800);
+  ASSERT_EQ(Show(flow), -1);
+  ExpectRows({150, 151, 152});
+  ASSERT_EQ(Show(flow), -1);
+  ExpectRows({150, 151, 152});
+
+  // Replaced by renaming a new file over it.
+  WriteFile("new.rxs", Stack(10, 200));
+  Age("new.rxs", 900);
+  ASSERT_EQ(std::rename("new.rxs", "demoStack.rxs"), 0);
+  ASSERT_EQ(Show(flow), -1);
+  ExpectRows({200, 201, 202});
+
+  // Another file altogether with the same tile numbers.
+  WriteFile("other.rxs", Stack(10, 50));
+  Age("other.rxs", 900);
+  player_->package.stackPath = "other.rxs";
+  ASSERT_EQ(Show(flow), -1);
+  ExpectRows({50, 51, 52});
+
+  // The same file read from another base offset.
+  WriteFile("other.rxs", "xxx" + Stack(10, 60));
+  Age("other.rxs", 600);
+  player_->package.stackBase = 5;
+  ASSERT_EQ(Show(flow), -1);
+  ExpectRows({60, 61, 62});
+}
+
+TEST_F(FrameLines, RowsChangedByARectangleAreComposedAgain) {
+  ASSERT_EQ(Show(CrLf({"~a", TileLine({0, 1, 2}), ""})), -1);
+  // A Cutout with other tiles over part of rows 1 and 2.
+  ASSERT_EQ(Show(CrLf({"~b", "!S 1,1,3,2", TileLine({5, 6, 7}), ""})), -1);
+  EXPECT_EQ(Pixels(Image(), 1, 0, 0), TileColumns(1, 0, 0));
+  EXPECT_EQ(Pixels(Image(), 1, 1, 3), TileColumns(6, 1, 3));
+  // A full frame with the tiles the Cutout used: whole rows, not just the rectangle.
+  ASSERT_EQ(Show(CrLf({"~c", TileLine({0, 6, 7}), ""})), -1);
+  ExpectRows({0, 6, 7});
+  // An Overlay over part of row 0, then a full frame that has row 0's old tile.
+  ASSERT_EQ(Show(CrLf({"~d", "!O 0,0,2,0", TileLine({5, 6, 7}), ""})), -1);
+  EXPECT_EQ(Pixels(Image(), 0, 0, 2), TileColumns(5, 0, 2));
+  EXPECT_EQ(Pixels(Image(), 0, 3, kW - 1), TileColumns(0, 3, kW - 1));
+  ASSERT_EQ(Show(CrLf({"~a", TileLine({0, 1, 2}), ""})), -1);
+  ExpectRows({0, 1, 2});
+}
+
+}  // namespace

@@ -1,0 +1,282 @@
+// Unit tests of BuildFrameIndex and FindFrameByName: offsets, limits, the inactive frame.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "content/flow_reader.h"
+#include "content/frame_index.h"
+#include "player.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace test_support;
+
+struct Indexed {
+  int status;
+  std::string out;
+  std::unique_ptr<demo::Player> player;
+};
+
+// Indexes side files: "demoFlow.txt" holding `flow` and a stack of `tiles`
+// tiles of width `width` (no stack file when `tiles` is negative); the frame
+// height is `height`.
+Indexed IndexSideFiles(const std::string& flow, int width = 4, int height = 1, int tiles = 8,
+                       int ulX = 4) {
+  WriteFile("demoFlow.txt", flow);
+  if (tiles >= 0) WriteFile("demoStack.rxs", StackFileBytes(width, tiles));
+  CapturedOutput out;
+  auto player = NewPlayer(out);
+  AttachFrameImages(*player, 0xEE);
+  demo::DemoPackage& p = player->package;
+  p.flowPath = "demoFlow.txt";
+  p.stackPath = "demoStack.rxs";
+  p.frameWidth = width;
+  p.frameHeight = height;
+  p.flowStart = 0;
+  p.flowEnd = 3;  // the pass takes the file's size anew
+  p.stackBase = 2;
+  player->settings.InactiveUpperLeft[0] = ulX;
+  player->settings.InactiveUpperLeft[1] = 5;
+  player->settings.InactiveWidHeight[0] = 10;
+  player->settings.InactiveWidHeight[1] = 10;
+  int status = EndStatus([&] { demo::BuildFrameIndex(*player); });
+  std::string text = out.Text();
+  player->out = stderr;  // the captured stream ends here
+  return {status, text, std::move(player)};
+}
+
+std::vector<std::string> Names(const demo::Player& player) {
+  std::vector<std::string> names;
+  for (int i = 0; i <= player.index.lastFrame; ++i) names.push_back(demo::FrameName(player, i));
+  return names;
+}
+
+// The line that starts at `offset` in the flow file.
+std::string LineAt(const demo::Player& player, int64_t offset) {
+  demo::FlowReader reader;
+  if (!reader.Open(player.package.flowPath, offset, 1 << 30) || !reader.ReadLine()) return "";
+  return reader.Line();
+}
+
+TEST(BuildFrameIndex, RecordsTrueOffsetsForCrLfAndLfFiles) {
+  struct Case {
+    std::string flow;
+    int64_t a, b;
+  };
+  const std::vector<Case> cases = {
+      {CrLf({"HelpOn", "~a", "$++++", "#", "~b", "$++++", ""}), 8, 22},
+      {Lf({"HelpOn", "~a", "$++++", "#", "~b", "$++++", ""}), 7, 18},
+      {"HelpOn\n~a\r\n$++++\r\n#\n~b\n$++++\r\n\r\n", 7, 20},
+      {CrLf({std::string(12000, 'x'), "~a", "$++++", "~b", "$++++", ""}), 12002, 12013},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.a);
+    TempDir dir;
+    Indexed r = IndexSideFiles(c.flow);
+    ASSERT_EQ(r.status, -1) << r.out;
+    const demo::FrameIndex& index = r.player->index;
+    EXPECT_EQ(index.lastFrame, 1);
+    EXPECT_EQ(index.indexState.load(), 2);
+    EXPECT_EQ(Names(*r.player), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(index.recordOffsets[0], c.a);
+    EXPECT_EQ(index.recordOffsets[1], c.b);
+    EXPECT_EQ(LineAt(*r.player, index.recordOffsets[1]), "~b\n");
+    EXPECT_EQ(r.player->package.flowEnd, static_cast<int64_t>(c.flow.size()));
+    EXPECT_NE(r.out.find(" Using 'demoFlow.txt'"), std::string::npos);
+  }
+}
+
+TEST(BuildFrameIndex, WhichLinesBecomeRecords) {
+  struct Case {
+    const char* name;
+    std::string flow;
+    std::vector<std::string> names;
+  };
+  const std::vector<Case> cases = {
+      {"no name line", CrLf({"HelpOn", "$++++", ""}), {}},
+      {"stop before the first record", CrLf({"StopReading", "~a", "$++++", ""}), {}},
+      {"stop between records", CrLf({"~a", "$++++", "StopReadingNow", "~b", "$++++", ""}), {"a"}},
+      {"last line not indexed", CrLf({"~a", "$++++", "~b"}), {"a"}},
+      {"notes line with a tilde", CrLf({"~a", "$++++", "#", "~ not a frame", "$++++", ""}),
+       {"a", " not a frame"}},
+      {"empty name", CrLf({"~", "$++++", ""}), {""}},
+      {"name ends at a control byte", CrLf({"~ab\tc", "~d\xC3\xA9" "f", "$++++", ""}),
+       {"ab", "d"}},
+      {"disabled lines", CrLf({"x~a", " ~b", "~c", "$++++", ""}), {"c"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    Indexed r = IndexSideFiles(c.flow);
+    ASSERT_EQ(r.status, -1) << r.out;
+    EXPECT_EQ(r.player->index.lastFrame, static_cast<int>(c.names.size()) - 1);
+    EXPECT_EQ(Names(*r.player), c.names);
+  }
+}
+
+TEST(FindFrameByName, FirstOfEqualNamesOrMinusOne) {
+  TempDir dir;
+  Indexed r = IndexSideFiles(CrLf({"~A", "$++++", "~B", "$++++", "~A", "$++++", "~", "$++++",
+                                   "~D", "$++++", ""}));
+  ASSERT_EQ(r.status, -1) << r.out;
+  const demo::Player& p = *r.player;
+  EXPECT_EQ(p.index.lastFrame, 4);
+  EXPECT_EQ(demo::FindFrameByName(p, "A"), 0);
+  EXPECT_EQ(demo::FindFrameByName(p, "B"), 1);
+  EXPECT_EQ(demo::FindFrameByName(p, ""), 3);
+  EXPECT_EQ(demo::FindFrameByName(p, "D"), p.index.lastFrame);
+  EXPECT_EQ(demo::FindFrameByName(p, "C"), -1);
+  EXPECT_EQ(demo::FindFrameByName(p, "a"), -1);
+
+  TempDir other;
+  Indexed none = IndexSideFiles(CrLf({"HelpOn", ""}));
+  ASSERT_EQ(none.status, -1);
+  EXPECT_EQ(none.player->index.lastFrame, -1);
+  EXPECT_EQ(demo::FindFrameByName(*none.player, ""), -1);
+  EXPECT_EQ(demo::FindFrameByName(*none.player, "A"), -1);
+}
+
+TEST(BuildFrameIndex, LongNamesAreCutAndFramesPastTheTableAreLeftOut) {
+  TempDir dir;
+  const std::string longName(300, 'n');
+  std::string flow = CrLf({"~" + longName, "$++++"});
+  for (int i = 1; i < demo::kMaxFrames + 10; ++i) flow += "~f" + std::to_string(i) + "\r\n";
+  flow += "\r\n";
+  Indexed r = IndexSideFiles(flow);
+  ASSERT_EQ(r.status, -1) << r.out.substr(0, 200);
+  const demo::Player& p = *r.player;
+  EXPECT_EQ(p.index.lastFrame, demo::kMaxFrames - 1);
+  EXPECT_EQ(demo::FrameName(p, 0), std::string(48, 'n'));
+  EXPECT_EQ(demo::FindFrameByName(p, std::string(48, 'n').c_str()), 0);
+  EXPECT_EQ(demo::FindFrameByName(p, "f49999"), 49999);
+  EXPECT_EQ(demo::FindFrameByName(p, "f50000"), -1);
+  EXPECT_EQ(LineAt(p, p.index.recordOffsets[49999]), "~f49999\n");
+}
+
+TEST(BuildFrameIndex, ReadsTheInactiveFrameIntoItsBuffer) {
+  TempDir dir;
+  const int w = 4;
+  Indexed r = IndexSideFiles(
+      CrLf({"HelpOn", "InactiveFrame", TileLine({2, 0, 1}), "~a", "$++++", ""}), w, 1);
+  ASSERT_EQ(r.status, -1) << r.out;
+  const demo::FrameImage& image = r.player->inactiveBuffer;
+  const int seeds[] = {2, 0, 1};
+  for (int row = 0; row < 3; ++row)
+    for (int x = 0; x < w; ++x)
+      for (int c = 0; c < 3; ++c)
+        ASSERT_EQ(image.Row(row)[3 * x + c], TileByte(seeds[row], x, c)) << row << "," << x;
+  EXPECT_EQ(image.Row(0)[3 * w], 0xEE);  // columns past the frame width untouched
+  EXPECT_EQ(image.Row(3)[0], 0xEE);      // rows past the tile line untouched
+  EXPECT_EQ(r.player->frameBuffer.Row(0)[0], 0xEE);
+  EXPECT_EQ(r.player->settings.InactiveUpperLeft[0], 4);
+  EXPECT_EQ(r.player->index.lastFrame, 0);
+}
+
+TEST(BuildFrameIndex, InactiveRectangleNeedsAnInactiveFrameLine) {
+  struct Case {
+    const char* name;
+    std::string flow;
+    int ulX;
+  };
+  const std::vector<Case> cases = {
+      {"no inactive frame", CrLf({"xInactiveFrame", "$++++", "~a", "$++++", ""}), -1},
+      {"empty tile line", CrLf({"InactiveFrame", "$", "~a", "$++++", ""}), 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    Indexed r = IndexSideFiles(c.flow);
+    ASSERT_EQ(r.status, -1) << r.out;
+    EXPECT_EQ(r.player->settings.InactiveUpperLeft[0], c.ulX);
+    EXPECT_EQ(r.player->inactiveBuffer.Row(0)[0], 0xEE);
+  }
+}
+
+TEST(BuildFrameIndex, InactiveTileLineIsGuarded) {
+  TempDir dir;
+  // More references than the buffer has rows, and bad references among them.
+  std::string refs = "$" + TileRef(1) + "+ ++" + TileRef(500) + "{+++";
+  for (int i = 0; i < 2450; ++i) refs += TileRef(3);
+  Indexed r = IndexSideFiles(CrLf({"InactiveFrame", refs, "~a", "$++++", ""}), 4, 1, 8);
+  ASSERT_EQ(r.status, -1) << r.out;
+  const demo::FrameImage& image = r.player->inactiveBuffer;
+  EXPECT_EQ(image.Row(0)[0], TileByte(1, 0, 0));
+  EXPECT_EQ(image.Row(1)[0], 0xEE);  // malformed reference
+  EXPECT_EQ(image.Row(2)[0], 0xEE);  // tile past the stack data
+  EXPECT_EQ(image.Row(3)[0], 0xEE);  // character past 'z'
+  EXPECT_EQ(image.Row(4)[0], TileByte(3, 0, 0));
+  EXPECT_EQ(image.Row(demo::kImageHeight - 1)[0], TileByte(3, 0, 0));
+  EXPECT_EQ(r.player->index.lastFrame, 0);
+}
+
+TEST(BuildFrameIndex, InactiveFrameFailuresEndWithStatusOne) {
+  struct Case {
+    const char* name;
+    std::string flow;
+    int tiles;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"disabled tile line", CrLf({"InactiveFrame", "x$++++", "~a", "$++++", ""}), 8,
+       "GrayFrameErr1"},
+      {"no stack file", CrLf({"InactiveFrame", "$++++", "~a", "$++++", ""}), -1,
+       "No file 'demoStack.rxs'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    Indexed r = IndexSideFiles(c.flow, 4, 1, c.tiles);
+    EXPECT_EQ(r.status, 1);
+    // The message ends the output, without a line end of its own.
+    ASSERT_GE(r.out.size(), c.message.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - c.message.size()), c.message);
+    EXPECT_EQ(r.out.find(c.message), r.out.size() - c.message.size());
+  }
+}
+
+TEST(BuildFrameIndex, AppendedContentIndexesOnlyTheFlowText) {
+  TempDir dir;
+  const std::string program(3000, 'P');
+  const std::string flow = CrLf({"HelpOn", "~a", "$++++", "~b", "$++++", ""});
+  // Stack data that looks like a name line must never be read as one.
+  const std::string stack = "~c\r\n$+";
+  WriteFile("demo.exe", BundleBytes(program, 2, 1, flow, stack));
+  CapturedOutput out;
+  auto player = NewPlayer(out);
+  AttachFrameImages(*player, 0);
+  demo::DemoPackage& p = player->package;
+  p.flowPath = p.stackPath = dir.File("demo.exe");
+  p.frameWidth = 2;
+  p.frameHeight = 1;
+  p.flowStart = static_cast<int64_t>(program.size() + 122);
+  p.flowEnd = p.stackBase = p.flowStart + static_cast<int64_t>(flow.size());
+  player->settings.InactiveUpperLeft[0] = 7;
+  demo::BuildFrameIndex(*player);
+  EXPECT_EQ(out.Text(), "");
+  EXPECT_EQ(Names(*player), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(player->index.recordOffsets[0], p.flowStart + 8);
+  EXPECT_EQ(player->index.recordOffsets[1], p.flowStart + 19);
+  EXPECT_EQ(p.flowEnd, p.stackBase);
+  EXPECT_EQ(player->settings.InactiveUpperLeft[0], -1);
+}
+
+TEST(BuildFrameIndex, RebuildSeesAnEditedFlowFile) {
+  TempDir dir;
+  Indexed r = IndexSideFiles(CrLf({"~a", "$++++", "~b", "$++++", "~c", "$++++", ""}));
+  ASSERT_EQ(r.status, -1);
+  ASSERT_EQ(r.player->index.lastFrame, 2);
+  const std::string edited = CrLf({"HelpOn", "~z", "$++++", ""});
+  WriteFile("demoFlow.txt", edited);
+  CapturedOutput out;
+  r.player->out = out.Stream();
+  demo::BuildFrameIndex(*r.player);
+  EXPECT_EQ(Names(*r.player), (std::vector<std::string>{"z"}));
+  EXPECT_EQ(r.player->index.recordOffsets[0], 8);
+  EXPECT_EQ(r.player->package.flowEnd, static_cast<int64_t>(edited.size()));
+  EXPECT_EQ(demo::FindFrameByName(*r.player, "b"), -1);
+}
+
+}  // namespace

@@ -1,0 +1,267 @@
+// PNG reading and writing: every PNG kind comes back as 8-bit RGB, hostile files fail cleanly.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "tool/png_io.h"
+
+namespace {
+
+using demotool::ReadPng;
+using demotool::WritePng;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::WriteFile;
+
+// A PNG as stored: colour type, depth and packed rows, written by libpng itself.
+struct RawPng {
+  int width = 0, height = 0;
+  int colorType = PNG_COLOR_TYPE_RGB;
+  int bitDepth = 8;
+  bool interlaced = false;
+  std::vector<png_color> palette;
+  std::vector<png_byte> transparency;
+  std::vector<std::vector<png_byte>> rows;
+};
+
+bool WriteRaw(const std::string& path, RawPng& p) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  std::vector<png_bytep> rows;
+  for (auto& r : p.rows) rows.push_back(r.data());
+  volatile bool ok = false;  // read again after a longjmp
+  if (!setjmp(png_jmpbuf(png))) {
+    png_init_io(png, file);
+    png_set_IHDR(png, info, p.width, p.height, p.bitDepth, p.colorType,
+                 p.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!p.palette.empty()) png_set_PLTE(png, info, p.palette.data(), static_cast<int>(p.palette.size()));
+    if (!p.transparency.empty())
+      png_set_tRNS(png, info, p.transparency.data(), static_cast<int>(p.transparency.size()), nullptr);
+    png_write_info(png, info);
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    ok = true;
+  }
+  png_destroy_write_struct(&png, &info);
+  std::fclose(file);
+  return ok;
+}
+
+std::vector<uint8_t> Read(const std::string& path, int expectWidth, int expectHeight) {
+  int w = -1, h = -1;
+  std::vector<uint8_t> rgb;
+  std::string error;
+  EXPECT_TRUE(ReadPng(path, w, h, rgb, error)) << error;
+  EXPECT_EQ(w, expectWidth);
+  EXPECT_EQ(h, expectHeight);
+  EXPECT_EQ(rgb.size(), static_cast<size_t>(expectWidth) * expectHeight * 3);
+  return rgb;
+}
+
+std::vector<uint8_t> Gray(std::initializer_list<int> values) {
+  std::vector<uint8_t> rgb;
+  for (int v : values) rgb.insert(rgb.end(), 3, static_cast<uint8_t>(v));
+  return rgb;
+}
+
+// Bytes of a PNG chunk with its length and CRC.
+std::string Chunk(const std::string& type, const std::string& data) {
+  auto crc = [](const std::string& bytes) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (unsigned char b : bytes) {
+      c ^= b;
+      for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return c ^ 0xFFFFFFFFu;
+  };
+  auto be32 = [](uint32_t v) {
+    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 8), static_cast<char>(v)};
+  };
+  return be32(static_cast<uint32_t>(data.size())) + type + data + be32(crc(type + data));
+}
+
+// A hand-made RGB PNG of any declared size whose image data holds `rows`
+// blank rows of the declared width.
+std::string ForgedPng(uint32_t width, uint32_t height, uint32_t rows) {
+  auto be32 = [](uint32_t v) {
+    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 8), static_cast<char>(v)};
+  };
+  std::string ihdr = be32(width) + be32(height) + std::string("\x08\x02\x00\x00\x00", 5);
+  std::string raw(static_cast<size_t>(rows) * (1 + 3 * static_cast<size_t>(width)), '\0');
+  std::vector<Bytef> packed(compressBound(raw.size()));
+  uLongf packedSize = packed.size();
+  compress2(packed.data(), &packedSize, reinterpret_cast<const Bytef*>(raw.data()), raw.size(), 9);
+  return std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) +
+         Chunk("IDAT", std::string(reinterpret_cast<char*>(packed.data()), packedSize)) +
+         Chunk("IEND", "");
+}
+
+TEST(DemotoolPngIo, WrittenRowsComeBackExactly) {
+  TempDir dir;
+  const int w = 7, h = 3;
+  const size_t stride = w * 3 + 5;  // rows with padding behind them
+  std::vector<uint8_t> source(stride * h, 0xEE);
+  std::vector<uint8_t> expected;
+  for (int y = 0; y < h; ++y)
+    for (int i = 0; i < w * 3; ++i) {
+      source[y * stride + i] = static_cast<uint8_t>(y * 71 + i * 13);
+      expected.push_back(source[y * stride + i]);
+    }
+  std::string error;
+  ASSERT_TRUE(WritePng(dir.File("a.png"), w, h, source.data(), stride, error)) << error;
+  EXPECT_EQ(Read(dir.File("a.png"), w, h), expected);
+  // The temporary file's private mode must not stay with the result.
+  WriteFile(dir.File("plain"), "x");
+  EXPECT_EQ(std::filesystem::status(dir.File("a.png")).permissions(),
+            std::filesystem::status(dir.File("plain")).permissions());
+}
+
+TEST(DemotoolPngIo, EveryPixelFormatIsReadAsEightBitRgb) {
+  TempDir dir;
+  const std::string path = dir.File("p.png");
+
+  RawPng palette;  // 2-bit indices, one entry transparent: alpha is dropped
+  palette.width = 3;
+  palette.height = 2;
+  palette.colorType = PNG_COLOR_TYPE_PALETTE;
+  palette.bitDepth = 2;
+  palette.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
+  palette.transparency = {0, 255, 128};
+  palette.rows = {{0x18}, {0xA0}};  // indices 0 1 2 and 2 2 0
+  ASSERT_TRUE(WriteRaw(path, palette));
+  EXPECT_EQ(Read(path, 3, 2),
+            (std::vector<uint8_t>{10, 20, 30, 40, 50, 60, 70, 80, 90, 70, 80, 90, 70, 80, 90, 10, 20, 30}));
+
+  RawPng bits;  // 1-bit gray across a byte boundary
+  bits.width = 9;
+  bits.height = 1;
+  bits.colorType = PNG_COLOR_TYPE_GRAY;
+  bits.bitDepth = 1;
+  bits.rows = {{0xA5, 0x80}};
+  ASSERT_TRUE(WriteRaw(path, bits));
+  EXPECT_EQ(Read(path, 9, 1), Gray({255, 0, 255, 0, 0, 255, 0, 255, 255}));
+
+  RawPng grayAlpha16;  // the high byte of each 16-bit sample counts
+  grayAlpha16.width = 2;
+  grayAlpha16.height = 1;
+  grayAlpha16.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
+  grayAlpha16.bitDepth = 16;
+  grayAlpha16.rows = {{0xAB, 0x12, 0x00, 0x00, 0x01, 0x00, 0xFF, 0xFF}};
+  ASSERT_TRUE(WriteRaw(path, grayAlpha16));
+  EXPECT_EQ(Read(path, 2, 1), Gray({0xAB, 0x01}));
+
+  RawPng rgba;
+  rgba.width = 2;
+  rgba.height = 1;
+  rgba.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+  rgba.rows = {{1, 2, 3, 0, 4, 5, 6, 255}};
+  ASSERT_TRUE(WriteRaw(path, rgba));
+  EXPECT_EQ(Read(path, 2, 1), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+
+  RawPng interlaced;  // 16-bit RGB, Adam7
+  interlaced.width = 7;
+  interlaced.height = 5;
+  interlaced.bitDepth = 16;
+  interlaced.interlaced = true;
+  std::vector<uint8_t> expected;
+  for (int y = 0; y < 5; ++y) {
+    std::vector<png_byte> row;
+    for (int x = 0; x < 7; ++x)
+      for (int c = 0; c < 3; ++c) {
+        uint8_t v = static_cast<uint8_t>(y * 50 + x * 7 + c);
+        row.push_back(v);
+        row.push_back(0x7F);
+        expected.push_back(v);
+      }
+    interlaced.rows.push_back(row);
+  }
+  ASSERT_TRUE(WriteRaw(path, interlaced));
+  EXPECT_EQ(Read(path, 7, 5), expected);
+}
+
+TEST(DemotoolPngIo, HostileFilesFailWithAMessage) {
+  TempDir dir;
+  std::vector<uint8_t> pixels(40 * 30 * 3);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 31 + (i >> 7));
+  std::string error;
+  ASSERT_TRUE(WritePng(dir.File("good.png"), 40, 30, pixels.data(), 40 * 3, error)) << error;
+  const std::string good = ReadFile(dir.File("good.png"));
+  const size_t imageEnd = good.find("IEND") - 4;
+
+  int w, h;
+  std::vector<uint8_t> rgb;
+  // Cut anywhere before the image data ends: refused. Behind it: the pixels are whole.
+  for (size_t length = 0; length < good.size(); ++length) {
+    WriteFile(dir.File("cut.png"), good.substr(0, length));
+    error.clear();
+    bool ok = ReadPng(dir.File("cut.png"), w, h, rgb, error);
+    if (length < imageEnd) {
+      EXPECT_FALSE(ok) << "cut at " << length;
+      EXPECT_FALSE(error.empty());
+      EXPECT_TRUE(rgb.empty());
+    } else if (ok) {
+      EXPECT_EQ(rgb, pixels) << "cut at " << length;
+    }
+  }
+
+  std::string corrupt = good;
+  corrupt[good.find("IDAT") + 10] ^= 0x55;
+  WriteFile(dir.File("corrupt.png"), corrupt);
+  EXPECT_FALSE(ReadPng(dir.File("corrupt.png"), w, h, rgb, error));
+  EXPECT_NE(error.find("corrupt.png"), std::string::npos) << error;
+
+  // Sizes that would need gigabytes are refused before anything is allocated.
+  for (auto size : {std::pair<uint32_t, uint32_t>{100000, 100000}, {20000, 20000}, {1, 0x7FFFFFFF}}) {
+    WriteFile(dir.File("huge.png"), ForgedPng(size.first, size.second, 1));
+    EXPECT_FALSE(ReadPng(dir.File("huge.png"), w, h, rgb, error)) << size.first;
+    EXPECT_TRUE(rgb.empty());
+  }
+  // The same forged file at a small size is readable, so the refusals above are about size.
+  WriteFile(dir.File("tiny.png"), ForgedPng(2, 1, 1));
+  EXPECT_TRUE(ReadPng(dir.File("tiny.png"), w, h, rgb, error)) << error;
+  EXPECT_EQ(rgb, std::vector<uint8_t>(6, 0));
+
+  WriteFile(dir.File("text.png"), "this is not a picture at all");
+  EXPECT_FALSE(ReadPng(dir.File("text.png"), w, h, rgb, error));
+  EXPECT_NE(error.find("not a PNG"), std::string::npos) << error;
+  EXPECT_FALSE(ReadPng(dir.File("absent.png"), w, h, rgb, error));
+  EXPECT_NE(error.find("absent.png"), std::string::npos) << error;
+}
+
+TEST(DemotoolPngIo, FailedWritesLeaveNothingBehind) {
+  TempDir dir;
+  std::vector<uint8_t> pixels(4 * 4 * 3, 9);
+  std::string error;
+  EXPECT_FALSE(WritePng(dir.File("no/such/folder/a.png"), 4, 4, pixels.data(), 12, error));
+  EXPECT_NE(error.find("a.png"), std::string::npos);
+  EXPECT_FALSE(WritePng(dir.File("a.png"), 0, 4, pixels.data(), 12, error));
+  EXPECT_FALSE(WritePng(dir.File("a.png"), 4, 4, pixels.data(), 11, error));
+  EXPECT_FALSE(WritePng(dir.File("a.png"), 4, 4, nullptr, 12, error));
+  // Renaming onto a folder fails after the image was written: the
+  // temporary file must go as well.
+  std::filesystem::create_directory(dir.File("b.png"));
+  EXPECT_FALSE(WritePng(dir.File("b.png"), 4, 4, pixels.data(), 12, error));
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    left.push_back(entry.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"b.png"});
+
+  // A good write replaces an existing file whole.
+  WriteFile(dir.File("c.png"), "previous");
+  ASSERT_TRUE(WritePng(dir.File("c.png"), 4, 4, pixels.data(), 12, error)) << error;
+  EXPECT_EQ(Read(dir.File("c.png"), 4, 4), pixels);
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// demotool render, run as a real process; its PNGs are read back and compared pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "tool/png_io.h"
+#include "tool_test_support.h"
+
+namespace {
+
+using test_support::CrLf;
+using test_support::TempDir;
+using test_support::TileByte;
+using test_support::TileLine;
+using test_support::WriteFile;
+using tool_test::RunTool;
+
+constexpr int kW = 5, kH = 4;
+
+// The RGB picture expected from tiles, built from the test's own tile bytes.
+struct Picture {
+  std::vector<uint8_t> rgb = std::vector<uint8_t>(kW * kH * 3, 0);
+  // Columns x1..x2 of row y from `tile` (stored blue, green, red).
+  Picture& Paint(int y, int tile, int x1 = 0, int x2 = kW - 1) {
+    for (int x = x1; x <= x2; ++x)
+      for (int c = 0; c < 3; ++c) rgb[(y * kW + x) * 3 + c] = TileByte(tile, x, 2 - c);
+    return *this;
+  }
+};
+
+std::vector<uint8_t> ReadBack(const std::string& path) {
+  int w = 0, h = 0;
+  std::vector<uint8_t> rgb;
+  std::string error;
+  EXPECT_TRUE(demotool::ReadPng(path, w, h, rgb, error)) << error;
+  EXPECT_EQ(w, kW);
+  EXPECT_EQ(h, kH);
+  return rgb;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class DemotoolRender : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    demo_ = dir_.File("demo");
+    std::filesystem::create_directory(demo_);
+    WriteFile(demo_ + "/demoStack.rxs", test_support::StackFileBytes(kW, 6));
+    WriteFile(demo_ + "/demoFlow.txt",
+              CrLf({"TitleBarHeight 24", "~base", TileLine({3, 0, 3, 2}), "  \">\" KeyDown 0",
+                    "~over", "!O 1,1,3,2", TileLine({4, 5, 4, 5}), "~cut", "!S 0,3,4,3",
+                    TileLine({1, 1, 1, 1}), "~notile", "x" + TileLine({0, 0, 0, 0}), "~base",
+                    TileLine({5, 5, 5, 5}), ""}));
+  }
+
+  tool_test::RunResult Render(std::vector<std::string> args) {
+    args.insert(args.begin(), {"render", demo_});
+    return RunTool(args);
+  }
+
+  TempDir dir_;
+  std::string demo_;
+};
+
+TEST_F(DemotoolRender, FullFrameHoldsTheRowsItsTileLineNames) {
+  const std::string out = dir_.File("base.png");
+  tool_test::RunResult run = Render({"base", "-o", out});
+  ASSERT_EQ(run.status, 0) << run.err;
+  // The first of two frames named "base" is meant.
+  Picture expected;
+  expected.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
+  EXPECT_EQ(ReadBack(out), expected.rgb);
+
+  // The later "base" by number.
+  ASSERT_EQ(Render({"#4", "-o", out}).status, 0);
+  Picture last;
+  last.Paint(0, 5).Paint(1, 5).Paint(2, 5).Paint(3, 5);
+  EXPECT_EQ(ReadBack(out), last.rgb);
+}
+
+TEST_F(DemotoolRender, PartialFramesApplyOnTopOfTheFramesComposedBefore) {
+  const std::string out = dir_.File("p.png");
+
+  // Alone, an Overlay frame changes only its rectangle of a blank image.
+  ASSERT_EQ(Render({"over", "-o", out}).status, 0);
+  Picture alone;
+  alone.Paint(1, 5, 1, 3).Paint(2, 4, 1, 3);
+  EXPECT_EQ(ReadBack(out), alone.rgb);
+
+  tool_test::RunResult run = Render({"#1", "--after", "base", "-o", out});
+  ASSERT_EQ(run.status, 0) << run.err;
+  Picture over;
+  over.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
+  over.Paint(1, 5, 1, 3).Paint(2, 4, 1, 3);
+  EXPECT_EQ(ReadBack(out), over.rgb);
+
+  ASSERT_EQ(Render({"cut", "--after=base,#1", "-o", out}).status, 0);
+  Picture cut = over;
+  cut.Paint(3, 1);
+  EXPECT_EQ(ReadBack(out), cut.rgb);
+
+  // Composing in another order gives another picture.
+  ASSERT_EQ(Render({"base", "--after", "over", "-o", out}).status, 0);
+  Picture full;
+  full.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
+  EXPECT_EQ(ReadBack(out), full.rgb);
+}
+
+TEST_F(DemotoolRender, RelativeOutputIsPlacedFromTheCallersFolder) {
+  std::filesystem::create_directory(dir_.File("shots"));
+  WriteFile(dir_.File("shots/base.png"), "old contents");
+  tool_test::RunResult run =
+      RunTool({"render", "demo/demoFlow.txt", "base", "-o", "shots/base.png"}, dir_.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  Picture expected;
+  expected.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
+  EXPECT_EQ(ReadBack(dir_.File("shots/base.png")), expected.rgb);
+  EXPECT_FALSE(std::filesystem::exists(demo_ + "/shots"));
+  EXPECT_EQ(FilesIn(dir_.File("shots")), std::vector<std::string>{"base.png"});
+}
+
+TEST_F(DemotoolRender, RefusesWhatItCannotDoAndLeavesNoFile) {
+  const std::string out = dir_.File("x.png");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* says;
+  };
+  std::filesystem::create_directory(dir_.File("taken.png"));
+  const std::vector<Case> cases = {
+      {{"nosuch", "-o", out}, 1, "no frame named 'nosuch'"},
+      {{"#5", "-o", out}, 1, "out of range"},
+      {{"base", "--after", "base,ghost", "-o", out}, 1, "ghost"},
+      {{"base", "-o", dir_.File("missing/x.png")}, 1, "missing"},
+      {{"base", "-o", dir_.File("taken.png")}, 1, "taken.png"},
+      {{"notile", "-o", out}, 1, "FormatError24"},
+      {{"base"}, 2, "usage: demotool render"},
+      {{"-o", out}, 2, "usage: demotool render"},
+      {{"base", "over", "-o", out}, 2, "usage: demotool render"},
+      {{"base", "-o", out, "--zoom", "2"}, 2, "unknown option"},
+  };
+  for (const Case& c : cases) {
+    tool_test::RunResult run = Render(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args[0] << " " << run.err;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(FilesIn(dir_.Path()), (std::vector<std::string>{"demo", "taken.png"}));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.File("taken.png")));
+}
+
+TEST(DemotoolRenderBundle, ComposesFromTilesBehindTheFlowText) {
+  TempDir dir;
+  const std::string flow = CrLf({"~only", TileLine({2, 2, 0, 1}), ""});
+  std::string stack;
+  for (int t = 0; t < 3; ++t) stack += test_support::TilePixels(kW, t);
+  WriteFile(dir.File("demo.exe"), test_support::BundleBytes(std::string(300, 'p'), kW, kH, flow, stack));
+  tool_test::RunResult run = RunTool({"render", "demo.exe", "only", "-o", "only.png"}, dir.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  Picture expected;
+  expected.Paint(0, 2).Paint(1, 2).Paint(2, 0).Paint(3, 1);
+  EXPECT_EQ(ReadBack(dir.File("only.png")), expected.rgb);
+}
+
+}  // namespace
