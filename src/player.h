@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 
@@ -9,8 +10,11 @@
 #include "content/package.h"
 #include "content/settings.h"
 #include "flow/actions.h"
+#include "flow/show_frame.h"
+#include "flow/timer.h"
 #include "imaging/frame_image.h"
 #include "imaging/geometry.h"
+#include "platform/platform.h"
 
 namespace demo {
 
@@ -25,6 +29,15 @@ struct Player {
   char previousMode = 'F';
   int32_t subOrigin[2] = {0, 0};
   FrameImage frameBuffer, displayBuffer, inactiveBuffer;
+  FrameHistory history;
+  int32_t startFrame = 0;
+
+  platform::Window mainWindow = 0;
+  // -1 until the splash thread has tried to make its window.
+  std::atomic<intptr_t> splashWindow{-1};
+  TimerBoard timers;
+  // The flow text as the splash thread may read it, copied before it starts.
+  DemoPackage splashPackage;
 };
 
 // Prints a diagnostic to the player's output, flushed so that watchers see it.

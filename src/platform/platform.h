@@ -142,7 +142,7 @@ void SetWindowRegion(Window window, Region region, int width, int height);
 // sizes agree, otherwise a halftone (area-averaging) stretch.
 void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth,
                   int srcHeight, int dstX, int dstY, int dstWidth, int dstHeight);
-void FillWindowBlack(Window window, int x, int y, int width, int height);
+void FillWindowRect(Window window, int x, int y, int width, int height, uint32_t colour);
 
 bool PostToWindow(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 intptr_t SendToWindow(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);

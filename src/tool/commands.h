@@ -11,8 +11,18 @@ namespace demotool {
 // end the program.
 int RunInfo(const std::vector<std::string>& args);
 int RunRender(const std::vector<std::string>& args);
+int RunRun(const std::vector<std::string>& args);
+int RunPack(const std::vector<std::string>& args);
+int RunUnpack(const std::vector<std::string>& args);
+int RunBundle(const std::vector<std::string>& args);
+int RunLint(const std::vector<std::string>& args);
 
 extern const char* const kInfoUsage;
 extern const char* const kRenderUsage;
+extern const char* const kRunUsage;
+extern const char* const kPackUsage;
+extern const char* const kUnpackUsage;
+extern const char* const kBundleUsage;
+extern const char* const kLintUsage;
 
 }  // namespace demotool

@@ -1,4 +1,4 @@
-// The headless platform: a deterministic in-memory desktop with no display.
+// The headless platform: system services, files, screen and images without a display.
 #include "platform/headless/headless.h"
 
 #include <sys/stat.h>
@@ -6,27 +6,19 @@
 
 #include <algorithm>
 #include <climits>
-#include <ctime>
 #include <cstdlib>
-#include <cstring>
-#include <mutex>
+#include <ctime>
+
+#include "platform/headless/state.h"
 
 namespace headless {
-namespace {
-
-struct State {
-  std::mutex lock;
-  std::string programPath;
-  platform::Rect screen{0, 0, 1280, 1024};
-  platform::Rect workArea{0, 0, 1280, 984};
-  std::vector<MessageBoxRecord> boxes;
-  int detaches = 0;
-};
 
 State& S() {
   static State state;
   return state;
 }
+
+namespace {
 
 std::string RunningExecutable() {
   char path[PATH_MAX + 1];
@@ -44,6 +36,17 @@ void Reset() {
   s.workArea = {0, 0, 1280, 984};
   s.boxes.clear();
   s.detaches = 0;
+  s.console = true;
+  s.classes.clear();
+  s.windows.clear();
+  s.zOrder.clear();
+  s.foreground = 0;
+  s.loops.clear();
+  s.cursor = {640, 512};
+  s.cursorShape = platform::kIdcArrow;
+  s.keysDown.clear();
+  s.dragWindow = 0;
+  s.endHandler = nullptr;
 }
 
 void SetProgramPath(const std::string& path) {
@@ -61,6 +64,16 @@ void SetWorkArea(const platform::Rect& area) {
   S().workArea = area;
 }
 
+void SetConsole(bool present) {
+  std::lock_guard<std::mutex> hold(S().lock);
+  S().console = present;
+}
+
+void SetEndHandler(void (*handler)(int status)) {
+  std::lock_guard<std::mutex> hold(S().lock);
+  S().endHandler = handler;
+}
+
 std::vector<MessageBoxRecord> MessageBoxes() {
   std::lock_guard<std::mutex> hold(S().lock);
   return S().boxes;
@@ -75,10 +88,12 @@ int ConsoleDetaches() {
 
 namespace platform {
 
+using headless::S;
+
 std::string ProgramPath() {
-  std::lock_guard<std::mutex> hold(headless::S().lock);
-  if (headless::S().programPath.empty()) return headless::RunningExecutable();
-  return headless::S().programPath;
+  std::lock_guard<std::mutex> hold(S().lock);
+  if (S().programPath.empty()) return headless::RunningExecutable();
+  return S().programPath;
 }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
@@ -95,7 +110,9 @@ bool StampOpenFile(std::FILE* file, FileStamp& stamp) {
   struct timespec now;
   clock_gettime(CLOCK_REALTIME, &now);
   const int64_t nowNs = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-  stamp.settled = nowNs - std::max(stamp.modifiedNs, stamp.changedNs) > 200000000;  // file times tick in milliseconds
+  // File times tick in milliseconds: a change within the same tick as the
+  // last one would leave the stamp unchanged, so fresh files are not trusted.
+  stamp.settled = nowNs - std::max(stamp.modifiedNs, stamp.changedNs) > 200000000;
   return true;
 }
 
@@ -106,32 +123,45 @@ int64_t FileSize(const std::string& path) {
 }
 
 void DetachOwnConsole() {
-  std::lock_guard<std::mutex> hold(headless::S().lock);
-  ++headless::S().detaches;
+  std::lock_guard<std::mutex> hold(S().lock);
+  ++S().detaches;
+}
+
+bool HasConsole() {
+  std::lock_guard<std::mutex> hold(S().lock);
+  return S().console;
 }
 
 void ShowMessageBox(const std::string& text, const std::string& caption) {
   {
-    std::lock_guard<std::mutex> hold(headless::S().lock);
-    headless::S().boxes.push_back({text, caption});
+    std::lock_guard<std::mutex> hold(S().lock);
+    S().boxes.push_back({text, caption});
   }
   std::fprintf(stderr, "message box: %s: %s\n", caption.c_str(), text.c_str());
 }
 
-void EndProcess(int status) { throw ProcessEnded{status}; }
+void EndProcess(int status) {
+  void (*handler)(int) = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(S().lock);
+    handler = S().endHandler;
+  }
+  if (handler) handler(status);
+  throw ProcessEnded{status};
+}
 
 Rect ScreenRect() {
-  std::lock_guard<std::mutex> hold(headless::S().lock);
-  return headless::S().screen;
+  std::lock_guard<std::mutex> hold(S().lock);
+  return S().screen;
 }
 
 Rect WorkArea() {
-  std::lock_guard<std::mutex> hold(headless::S().lock);
-  return headless::S().workArea;
+  std::lock_guard<std::mutex> hold(S().lock);
+  return S().workArea;
 }
 
-// Windows keeps at most 31 characters of a face name; a longer one cannot be
-// asked for, so font creation is refused there as well.
+// Windows holds at most 31 characters of a face name; a longer one is
+// refused here so that the fallback to the previous face can be seen.
 bool CanCreateFont(const std::string& face, int height, int weight) {
   (void)height;
   (void)weight;

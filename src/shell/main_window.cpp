@@ -1,0 +1,220 @@
+// The main window's creation, hit test, pointer and key handling, and frame requests.
+#include "shell/main_window.h"
+
+#include <atomic>
+
+#include "flow/dispatch.h"
+#include "flow/show_frame.h"
+#include "player.h"
+
+namespace demo {
+
+namespace {
+
+std::atomic<Player*> thePlayer{nullptr};
+
+constexpr int kEscape = 27, kShift = 16, kLeftArrow = 37, kPageUp = 33, kRightArrow = 39, kHome = 36,
+              kF1 = 112, kF4 = 115;
+
+// Client pixels to frame coordinates; positions are signed, so that places
+// left of or above the primary screen stay where they are.
+void FrameCoordinates(const Player& p, intptr_t lParam, int32_t& x, int32_t& y) {
+  const int64_t scale = p.geometry.scale;
+  int64_t fx = platform::ParamX(lParam) * 1000 / scale;
+  int64_t fy = platform::ParamY(lParam) * 1000 / scale;
+  if (p.settings.ScreenFill == 0 && p.previousMode == 'S') {
+    fx += p.subOrigin[0];
+    fy += p.subOrigin[1];
+  }
+  x = static_cast<int32_t>(fx);
+  y = static_cast<int32_t>(fy);
+}
+
+// The captured title band is measured on the frame itself: from the frame's
+// right edge, after taking off the frame's offset inside the window.
+int64_t WithoutOffsetX(const Player& p, int64_t x) {
+  return x - static_cast<int64_t>(p.geometry.offsetX) * 1000 / p.geometry.scale;
+}
+int64_t WithoutOffsetY(const Player& p, int64_t y) {
+  return y - static_cast<int64_t>(p.geometry.offsetY) * 1000 / p.geometry.scale;
+}
+
+intptr_t HitTest(Player& p, platform::Window window, intptr_t lParam) {
+  const platform::Rect r = platform::GetWindowRect(window);
+  const int64_t scale = p.geometry.scale;
+  int64_t x = (platform::ParamX(lParam) - r.left) * 1000 / scale;
+  int64_t y = (platform::ParamY(lParam) - r.top) * 1000 / scale;
+  if (x < 0) x = 9999;
+  if (y < 0) y = 9999;
+  if (p.settings.ScreenFill == 0 && p.previousMode == 'S') {
+    x += p.subOrigin[0];
+    y += p.subOrigin[1];
+  }
+  x = WithoutOffsetX(p, x);
+  y = WithoutOffsetY(p, y);
+  if (!p.actions.Empty()) {
+    const FrameAction& a = p.actions.slots[0];
+    if (a.arg1 <= x && x <= a.arg3 && a.arg2 <= y && y <= a.arg4) return platform::kHtClient;
+  }
+  const int64_t W = p.package.frameWidth;
+  if (y < 0 || y >= p.settings.TitleBarHeight) return platform::kHtClient;
+  if (x >= W - 3 * static_cast<int64_t>(p.settings.CloseRightEdge) || x < 0) return platform::kHtClient;
+  return platform::kHtCaption;
+}
+
+void LeftPress(Player& p, platform::Window window, intptr_t lParam) {
+  int32_t x, y;
+  FrameCoordinates(p, lParam, x, y);
+  const int64_t bx = WithoutOffsetX(p, x), by = WithoutOffsetY(p, y);
+  const int64_t W = p.package.frameWidth, edge = p.settings.CloseRightEdge;
+  if (by >= 0 && by < p.settings.TitleBarHeight && bx < W) {
+    if (bx > W - edge) EndProgram(p, 0);
+    if (bx > W - 3 * edge) {
+      platform::ShowWindow(window, platform::kSwMinimize);
+      return;
+    }
+  }
+  const int r = DispatchEvent(p, -1, 'L', x, y);
+  if (r == -1 && p.history.Top() == p.currentFrame) ShowFrame(p, p.currentFrame);
+}
+
+void KeyDown(Player& p, int k) {
+  if (!p.actions.Empty()) {
+    for (int i = 0; i < kMaxActions && p.actions.slots[i].target != kTargetEnd; ++i) {
+      const FrameAction& a = p.actions.slots[i];
+      if (a.command == 'K' && a.arg1 != 0 && a.arg1 == k) {
+        DispatchEvent(p, i, 'K', k, 0);
+        return;
+      }
+    }
+  }
+  PlayerSettings& s = p.settings;
+  switch (k) {
+    case kEscape:
+      EndProgram(p, 0);
+    case kShift:
+      GlidePointer(p);
+      break;
+    case kLeftArrow:
+      BackOne(p);
+      break;
+    case kPageUp:
+      BackNine(p);
+      break;
+    case kRightArrow:
+      if (!p.actions.Empty() && p.actions.slots[0].target >= 0) RequestFrame(p, p.actions.slots[0].target);
+      break;
+    case kHome: {
+      const int32_t home = FindFrameByName(p, s.HomeFrame.c_str());
+      RequestFrame(p, home < 0 ? 0 : home);
+      break;
+    }
+    case kF1:
+      s.helpOn = s.helpOn == 0 ? 1 : 0;
+      ShowAgain(p);
+      if (s.helpLocked) s.helpOn = 0;
+      break;
+    case kF4:
+      s.notesOn = s.notesOn == 0 ? 1 : 0;
+      ShowAgain(p);
+      if (s.helpLocked) s.notesOn = 0;
+      break;
+    default:
+      DispatchEvent(p, -1, 'K', k, 0);
+      break;
+  }
+}
+
+}  // namespace
+
+void BindPlayer(Player* player) { thePlayer.store(player); }
+Player* BoundPlayer() { return thePlayer.load(); }
+
+void CreateMainWindow(Player& p) {
+  BindPlayer(&p);
+  platform::WindowClass windowClass;
+  windowClass.name = "RXDemo";
+  windowClass.proc = MainWindowProc;
+  windowClass.background = 0;
+  if (!platform::RegisterWindowClass(windowClass)) {
+    platform::ShowMessageBox("ClassReg Failed", "Exiting");
+    EndProgram(p, 1);
+  }
+  DisplayGeometry& g = p.geometry;
+  const PlayerSettings& s = p.settings;
+  const int useDefault = static_cast<int>(0x80000000u);
+  p.mainWindow = platform::MakeWindow("RXDemo", s.WindowText, platform::kStylePopup, useDefault, useDefault,
+                                      g.fullWidth, g.fullHeight);
+  if (!p.mainWindow) {
+    platform::ShowMessageBox("CreateWin Failed", "Exiting");
+    EndProgram(p, 1);
+  }
+  const platform::Rect area = platform::WorkArea();
+  g.windowX = area.right - g.fullWidth > 39 ? 40 : 0;
+  g.windowY = area.bottom - g.fullHeight > 39 ? 40 : 0;
+  Say(p, " Scale:%d I=%d J=%d InitSize: %d,%d ", g.scale, g.windowX, g.windowY, g.fullWidth, g.fullHeight);
+  if (s.ScreenFill == 0) platform::MoveWindow(p.mainWindow, g.windowX, g.windowY, g.fullWidth, g.fullHeight);
+  if (s.WindowRoundingStyle == 0)
+    platform::SetWindowRegion(p.mainWindow, platform::Region::Rectangle, g.fullWidth + 1, g.fullHeight);
+  else if (s.ScreenFill == 0)
+    platform::SetWindowRegion(p.mainWindow, platform::Region::RoundedTop, g.fullWidth + 1, g.fullHeight + 99);
+}
+
+intptr_t MainWindowProc(platform::Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  Player* bound = thePlayer.load();
+  if (!bound) return platform::DefaultWindowProc(window, message, wParam, lParam);
+  Player& p = *bound;
+  int32_t x, y;
+  switch (message) {
+    case platform::kWmDestroy:
+      platform::PostQuitMessage(0);
+      break;
+    case platform::kWmPaint:
+      ShowFrame(p, p.history.Top());
+      break;
+    case platform::kWmClose:
+      platform::DestroyWindow(window);
+      EndProgram(p, 0);
+    case platform::kWmDisplayChange:
+      ComputeDisplayGeometry(p);
+      platform::SendToWindow(window, kShowFrameMessage, static_cast<uintptr_t>(p.history.At(0)), 0);
+      break;
+    case platform::kWmNcHitTest:
+      return HitTest(p, window, lParam);
+    case platform::kWmNcActivate:
+      if (platform::IsWindowVisible(window) && wParam == 1) ShowFrame(p, p.history.Top());
+      break;
+    case platform::kWmKeyDown:
+      KeyDown(p, static_cast<int>(wParam));
+      break;
+    case platform::kWmMouseMove:
+      FrameCoordinates(p, lParam, x, y);
+      DispatchEvent(p, -1, 'M', x, y);
+      break;
+    case platform::kWmLButtonDown:
+      LeftPress(p, window, lParam);
+      break;
+    case platform::kWmLButtonUp:
+      FrameCoordinates(p, lParam, x, y);
+      DispatchEvent(p, -1, 'U', x, y);
+      break;
+    case platform::kWmRButtonDown:
+      platform::SetForegroundWindow(window);
+      FrameCoordinates(p, lParam, x, y);
+      DispatchEvent(p, -1, 'R', x, y);
+      break;
+    case kShowFrameMessage:
+      ShowFrame(p, static_cast<int32_t>(static_cast<intptr_t>(wParam)),
+                lParam == kTimerRequest ? ShowCause::Timer : ShowCause::Request);
+      break;
+    case kQueryFrameMessage:
+      platform::SendToWindow(static_cast<platform::Window>(lParam), platform::kWmSetText, 0,
+                             reinterpret_cast<intptr_t>(FrameName(p, p.currentFrame)));
+      break;
+    default:
+      break;
+  }
+  return platform::DefaultWindowProc(window, message, wParam, lParam);
+}
+
+}  // namespace demo

@@ -1,0 +1,261 @@
+// demotool run: the whole player on the headless platform, driven by an input script.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "platform/headless/headless.h"
+#include "player.h"
+#include "shell/main_window.h"
+#include "shell/startup.h"
+#include "tool/commands.h"
+#include "tool/png_io.h"
+#include "tool/session.h"
+
+namespace demotool {
+
+const char* const kRunUsage =
+    "demotool run [--program PATH] [--screen W,H] [--workarea L,T,R,B] [--script FILE] [--shots DIR] [-- ARG]";
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kIdleWait = 10000;  // ms a step may take before the harness says so
+
+struct ScriptLine {
+  int number;
+  std::string verb;
+  std::vector<std::string> words;
+};
+
+std::vector<ScriptLine> ReadScript(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw ToolError{"cannot read script '" + Printable(path) + "'"};
+  std::vector<ScriptLine> lines;
+  std::string text;
+  int number = 0;
+  while (std::getline(in, text)) {
+    ++number;
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    const size_t hash = text.find('#');
+    if (hash != std::string::npos) text.resize(hash);
+    std::istringstream words(text);
+    ScriptLine line{number, "", {}};
+    if (!(words >> line.verb)) continue;
+    std::string w;
+    while (words >> w) line.words.push_back(w);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+int Number(const ScriptLine& line, size_t i) {
+  if (i >= line.words.size())
+    throw ToolError{"script line " + std::to_string(line.number) + ": '" + line.verb + "' needs more numbers"};
+  char* end = nullptr;
+  const long v = std::strtol(line.words[i].c_str(), &end, 10);
+  if (*end || v < -100000 || v > 1000000)
+    throw ToolError{"script line " + std::to_string(line.number) + ": '" + line.words[i] + "' is no number"};
+  return static_cast<int>(v);
+}
+
+void Note(const char* format, const std::string& text) {
+  std::fprintf(stderr, format, text.c_str());
+  std::fflush(stderr);
+}
+
+// The player's ending ends the harness with the same status.
+[[noreturn]] void EndHarness(int status) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(status);
+}
+
+void Settle() {
+  if (!headless::WaitIdle(kIdleWait)) Note("run: %s\n", "the player is still busy after 10 s");
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+  for (int waited = 0; waited < timeoutMs; waited += 5) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return condition();
+}
+
+platform::Window Splash() { return headless::FindWindowOfClass("RXDsplash"); }
+
+bool MainShown(const demo::Player& player) {
+  return player.mainWindow && headless::Describe(player.mainWindow).visible;
+}
+
+void ClickSplash() {
+  const headless::WindowInfo info = headless::Describe(Splash());
+  if (!info.exists) {
+    Note("run: %s\n", "no splash window to click");
+    return;
+  }
+  const int x = info.x + info.width / 2, y = info.y + info.height / 2;
+  headless::InjectMove(x, y);
+  headless::InjectPress(x, y);
+  headless::InjectRelease(x, y);
+}
+
+void SavePng(const std::string& dir, const std::string& name, int width, int height,
+             const std::vector<uint8_t>& bgr) {
+  std::vector<uint8_t> rgb(bgr.size());
+  for (size_t i = 0; i + 2 < bgr.size(); i += 3) {
+    rgb[i] = bgr[i + 2];
+    rgb[i + 1] = bgr[i + 1];
+    rgb[i + 2] = bgr[i];
+  }
+  std::string error;
+  const std::string path = (fs::path(dir) / (name + ".png")).string();
+  if (width <= 0 || height <= 0) {
+    Note("run: %s has no pixels\n", name);
+    return;
+  }
+  if (!WritePng(path, width, height, rgb.data(), static_cast<size_t>(width) * 3, error))
+    throw ToolError{error};
+}
+
+}  // namespace
+
+int RunRun(const std::vector<std::string>& args) {
+  DisplayOptions display;
+  std::string program, scriptPath, shots = ".", argument;
+  bool hasArgument = false;
+  for (size_t i = 0; i < args.size();) {
+    std::string value;
+    if (TakeDisplayOption(args, i, display)) continue;
+    if (TakeValueOption(args, i, "--program", value)) {
+      program = fs::absolute(value).string();
+      continue;
+    }
+    if (TakeValueOption(args, i, "--script", value)) {
+      scriptPath = value;
+      continue;
+    }
+    if (TakeValueOption(args, i, "--shots", value)) {
+      shots = value;
+      continue;
+    }
+    if (args[i] == "--") {
+      if (i + 1 < args.size()) {
+        argument = args[i + 1];
+        hasArgument = true;
+      }
+      break;
+    }
+    throw UsageError{"unknown argument '" + args[i] + "'"};
+  }
+  const std::vector<ScriptLine> script = scriptPath.empty() ? std::vector<ScriptLine>() : ReadScript(scriptPath);
+  std::error_code ec;
+  fs::create_directories(shots, ec);
+
+  headless::Reset();
+  headless::SetScreen(display.screenWidth, display.screenHeight);
+  headless::SetWorkArea(display.workArea);
+  // Without a program file of its own the player takes the side files here.
+  std::string emptyProgram;
+  if (program.empty()) {
+    char name[] = "/tmp/demoplayer-program-XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd < 0) throw ToolError{"cannot make a temporary program file"};
+    close(fd);
+    emptyProgram = program = name;
+  }
+  headless::SetProgramPath(program);
+  headless::SetEndHandler([](int status) {
+    EndHarness(status);
+  });
+
+  // The player lives until the process ends, as it does in the real program.
+  demo::Player* player = new demo::Player();
+  std::thread([player, hasArgument, argument] {
+    int status = 0;
+    try {
+      status = demo::RunPlayer(*player, hasArgument ? argument.c_str() : nullptr);
+    } catch (const platform::ProcessEnded& e) {
+      status = e.status;
+    }
+    EndHarness(status);
+  }).detach();
+
+  bool splashScripted = false;
+  for (const ScriptLine& line : script) splashScripted |= line.verb == "splash-click";
+  if (!hasArgument) {
+    if (!WaitFor([] { return Splash() != 0 && headless::Describe(Splash()).visible; }, 20000))
+      Note("run: %s\n", "the splash window did not appear");
+    else if (!splashScripted)
+      ClickSplash();
+  }
+  if (!splashScripted && !WaitFor([player] { return MainShown(*player); }, 60000))
+    Note("run: %s\n", "the main window did not appear");
+  Settle();
+
+  for (const ScriptLine& line : script) {
+    const std::string& v = line.verb;
+    if (v == "wait") {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::max(0, Number(line, 0))));
+    } else if (v == "move") {
+      headless::InjectMove(Number(line, 0), Number(line, 1));
+    } else if (v == "click" || v == "rclick" || v == "press" || v == "release") {
+      const int x = Number(line, 0), y = Number(line, 1);
+      headless::InjectMove(x, y);
+      if (v == "click" || v == "press") headless::InjectPress(x, y);
+      if (v == "click" || v == "release") headless::InjectRelease(x, y);
+      if (v == "rclick") headless::InjectRightPress(x, y);
+    } else if (v == "key") {
+      headless::InjectKey(Number(line, 0));
+    } else if (v == "hold" || v == "unhold") {
+      headless::HoldKey(Number(line, 0), v == "hold");
+    } else if (v == "splash-click") {
+      ClickSplash();
+      if (!WaitFor([player] { return MainShown(*player); }, 60000))
+        Note("run: %s\n", "the main window did not appear");
+    } else if (v == "activate") {
+      headless::Activate(player->mainWindow);
+    } else if (v == "deactivate") {
+      headless::Deactivate();
+    } else if (v == "display") {
+      headless::ChangeDisplay(Number(line, 0), Number(line, 1));
+    } else if (v == "query") {
+      const platform::Window asker = headless::MakeForeignWindow();
+      headless::PostTo(player->mainWindow, demo::kQueryFrameMessage, 0, static_cast<intptr_t>(asker));
+      Settle();
+      Note("query: %s\n", headless::WindowText(asker));
+    } else if (v == "close") {
+      headless::PostTo(player->mainWindow, platform::kWmClose, 0, 0);
+    } else if (v == "shot" || v == "screen") {
+      if (line.words.empty()) throw ToolError{"script line " + std::to_string(line.number) + ": a name is needed"};
+      Settle();
+      int width = 0, height = 0;
+      std::vector<uint8_t> bgr;
+      if (v == "shot")
+        headless::CaptureClient(player->mainWindow, width, height, bgr);
+      else
+        headless::CaptureScreen(width, height, bgr);
+      SavePng(shots, line.words[0], width, height, bgr);
+    } else if (v == "end") {
+      break;
+    } else {
+      throw ToolError{"script line " + std::to_string(line.number) + ": unknown step '" + v + "'"};
+    }
+    Settle();
+  }
+  if (!emptyProgram.empty()) fs::remove(emptyProgram, ec);
+  std::fflush(stdout);
+  EndHarness(0);
+}
+
+}  // namespace demotool
