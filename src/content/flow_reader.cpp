@@ -30,7 +30,7 @@ void FlowReader::Close() {
   if (file_) std::fclose(file_);
   file_ = nullptr;
   bufBegin_ = bufEnd_ = 0;
-  length_ = 0;
+  length_ = kept_ = 0;
   line_[0] = 0;
 }
 
@@ -63,9 +63,10 @@ bool FlowReader::Fill() {
   return got > 0;
 }
 
-bool FlowReader::ReadLine(int maxChars) {
+bool FlowReader::ReadLine(int maxChars, int keepChars) {
   lineStart_ = position_;
-  length_ = 0;
+  length_ = kept_ = 0;
+  endsLine_ = false;
   line_[0] = 0;
   if (maxChars < 1) maxChars = 1;
   if (maxChars > kFlowLineChars) maxChars = kFlowLineChars;
@@ -93,14 +94,13 @@ bool FlowReader::ReadLine(int maxChars) {
   } else {
     delivered = consumed = std::min(avail, static_cast<size_t>(maxChars));
   }
-  if (crlf) {
-    std::memcpy(line_.data(), p, delivered - 1);
-    line_[delivered - 1] = '\n';
-  } else {
-    std::memcpy(line_.data(), p, delivered);
-  }
-  line_[delivered] = 0;
+  endsLine_ = lf && consumed == static_cast<size_t>(lf - p) + 1;
+  const size_t keep = std::min(delivered, static_cast<size_t>(std::max(keepChars, 0)));
+  std::memcpy(line_.data(), p, keep);
+  if (crlf && keep == delivered) line_[delivered - 1] = '\n';
+  line_[keep] = 0;
   length_ = static_cast<int>(delivered);
+  kept_ = static_cast<int>(keep);
   bufBegin_ += consumed;
   bufPos_ += static_cast<int64_t>(consumed);
   position_ = bufPos_;
@@ -109,7 +109,7 @@ bool FlowReader::ReadLine(int maxChars) {
 
 bool FlowReader::StartsWith(const char* prefix) const {
   size_t n = std::strlen(prefix);
-  return static_cast<size_t>(length_) >= n && std::memcmp(line_.data(), prefix, n) == 0;
+  return static_cast<size_t>(kept_) >= n && std::memcmp(line_.data(), prefix, n) == 0;
 }
 
 }  // namespace demo

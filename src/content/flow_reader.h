@@ -31,15 +31,19 @@ class FlowReader {
   void Seek(int64_t position);
 
   // Reads the next line. False when no character could be read; the line is
-  // then empty and the position stays where it was.
-  bool ReadLine(int maxChars = kFlowLineChars);
+  // then empty and the position stays where it was. Only the first
+  // `keepChars` characters are kept (a pass that looks at line starts alone
+  // need not copy whole tile lines); Length() still counts them all.
+  bool ReadLine(int maxChars = kFlowLineChars, int keepChars = kFlowLineChars);
 
   const char* Line() const { return line_.data(); }
   int Length() const { return length_; }
-  // The character at i, or 0 beyond the delivered characters.
+  // The character at i, or 0 beyond the kept characters.
   unsigned char At(int i) const {
-    return (i >= 0 && i < length_) ? static_cast<unsigned char>(line_[i]) : 0;
+    return (i >= 0 && i < kept_) ? static_cast<unsigned char>(line_[i]) : 0;
   }
+  // Whether the line delivered ended with its line feed (not a piece).
+  bool EndsLine() const { return endsLine_; }
   bool StartsWith(const char* prefix) const;
 
   int64_t LineStart() const { return lineStart_; }
@@ -60,6 +64,8 @@ class FlowReader {
   bool eof_ = false;
   std::vector<char> line_ = std::vector<char>(kFlowLineChars + 8, 0);
   int length_ = 0;
+  int kept_ = 0;
+  bool endsLine_ = false;
   int64_t lineStart_ = 0;
   int64_t position_ = 0;
 };

@@ -51,10 +51,13 @@ void BuildFrameIndex(Player& player) {
   int32_t count = 0;
   bool inactiveRead = false, full = false;
   int32_t lineNumber = 1;
-  flow.ReadLine(kFlowLineChars);
+  // Only line starts matter here: names and keywords fit in the kept part.
+  constexpr int kKeep = kMaxNameChars + 2;
+  flow.ReadLine(kFlowLineChars, kKeep);
   while (!flow.AtEnd()) {
-    if (flow.StartsWith("StopReading")) break;
-    if (flow.At(0) == '~') {
+    const unsigned char first = flow.At(0);
+    if (first == 'S' && flow.StartsWith("StopReading")) break;
+    if (first == '~') {
       if (count < kMaxFrames) {
         CopyName(flow, index.frameNames[count]);
         index.recordOffsets[count] = flow.LineStart();
@@ -65,13 +68,13 @@ void BuildFrameIndex(Player& player) {
         Say(player, " Frames past %d are not indexed ", kMaxFrames);
       }
     }
-    if (flow.StartsWith("InactiveFrame")) {
+    if (first == 'I' && flow.StartsWith("InactiveFrame")) {
       ReadInactiveFrame(player, flow);
       inactiveRead = true;
       ++lineNumber;
     }
-    if (flow.At(flow.Length() - 1) == '\n') ++lineNumber;
-    flow.ReadLine(kFlowLineChars);
+    if (flow.EndsLine()) ++lineNumber;
+    flow.ReadLine(kFlowLineChars, kKeep);
   }
   flow.Close();
   index.lastFrame = count - 1;

@@ -503,15 +503,17 @@ void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int 
   const int cw = win->ClientWidth(), ch = win->ClientHeight();
   const int stride = cw * 3;
   if (srcWidth == dstWidth && srcHeight == dstHeight) {
+    // Clip the span once, then copy row by row.
+    int x0 = 0, x1 = dstWidth;
+    x0 = std::max({x0, -dstX, -srcX});
+    x1 = std::min({x1, cw - dstX, 3000 - srcX});
+    if (x1 <= x0) return;
     for (int y = 0; y < dstHeight; ++y) {
       const int wy = dstY + y, sy = srcY + y;
       if (wy < 0 || wy >= ch || sy < 0 || sy >= 2400) continue;
-      for (int x = 0; x < dstWidth; ++x) {
-        const int wx = dstX + x, sx = srcX + x;
-        if (wx < 0 || wx >= cw || sx < 0 || sx >= 3000) continue;
-        std::memcpy(&win->surface[static_cast<size_t>(wy) * stride + static_cast<size_t>(wx) * 3],
-                    pixels + static_cast<size_t>(sy) * 9000 + static_cast<size_t>(sx) * 3, 3);
-      }
+      std::memcpy(&win->surface[static_cast<size_t>(wy) * stride + static_cast<size_t>(dstX + x0) * 3],
+                  pixels + static_cast<size_t>(sy) * 9000 + static_cast<size_t>(srcX + x0) * 3,
+                  static_cast<size_t>(x1 - x0) * 3);
     }
     return;
   }
