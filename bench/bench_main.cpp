@@ -58,6 +58,7 @@ const Pair kPairs[] = {
     {"compose, file order", "BM_ComposeCore", "BM_ComposeBaseline", 1.5},
     {"compose, jumps", "BM_ComposeCoreJumps", "BM_ComposeBaselineJumps", 0},
     {"index", "BM_IndexCore", "BM_IndexScan", 2.0},
+    {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 4.0},
 };
 
 void Usage(std::FILE* to) {

@@ -10,6 +10,7 @@ namespace demo {
 
 namespace {
 constexpr size_t kBlock = 1 << 16;
+constexpr size_t kFirstChunk = kFlowLineChars + 2 + (1 << 13);
 }
 
 FlowReader::~FlowReader() { Close(); }
@@ -40,6 +41,7 @@ void FlowReader::Seek(int64_t position) {
   bufPos_ = position;
   bufBegin_ = bufEnd_ = 0;
   eof_ = false;
+  chunk_ = kFirstChunk;
   if (file_ && std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) eof_ = true;
 }
 
@@ -52,7 +54,11 @@ bool FlowReader::Fill() {
     bufBegin_ = 0;
   }
   int64_t fileAt = bufPos_ + static_cast<int64_t>(bufEnd_);
+  // A seek is mostly followed by a few lines (one frame record); reads grow
+  // while the text is read on from there.
   int64_t want = std::min<int64_t>(static_cast<int64_t>(buffer_.size() - bufEnd_), end_ - fileAt);
+  want = std::min<int64_t>(want, static_cast<int64_t>(chunk_));
+  chunk_ = std::min(chunk_ * 2, buffer_.size());
   if (want <= 0) {
     eof_ = true;
     return false;

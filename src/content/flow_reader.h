@@ -62,6 +62,7 @@ class FlowReader {
   size_t bufBegin_ = 0, bufEnd_ = 0;  // unread bytes in buffer_
   int64_t bufPos_ = 0;                // file position of buffer_[bufBegin_]
   bool eof_ = false;
+  size_t chunk_ = 0;  // bytes the next fill reads at most
   std::vector<char> line_ = std::vector<char>(kFlowLineChars + 8, 0);
   int length_ = 0;
   int kept_ = 0;
