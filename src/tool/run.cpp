@@ -94,9 +94,11 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
 
 platform::Window Splash() { return headless::FindWindowOfClass("RXDsplash"); }
 
-bool MainShown(const demo::Player& player) {
-  return player.mainWindow && headless::Describe(player.mainWindow).visible;
-}
+// The harness finds the main window as another program would, never through
+// the player's own record, which the player's thread writes.
+platform::Window Main() { return headless::FindWindowOfClass("RXDemo"); }
+
+bool MainShown() { return Main() && headless::Describe(Main()).visible; }
 
 void ClickSplash() {
   const headless::WindowInfo info = headless::Describe(Splash());
@@ -199,7 +201,7 @@ int RunRun(const std::vector<std::string>& args) {
     else if (!splashScripted)
       ClickSplash();
   }
-  if (!splashScripted && !WaitFor([player] { return MainShown(*player); }, 60000))
+  if (!splashScripted && !WaitFor([] { return MainShown(); }, 60000))
     Note("run: %s\n", "the main window did not appear");
   Settle();
 
@@ -221,28 +223,28 @@ int RunRun(const std::vector<std::string>& args) {
       headless::HoldKey(Number(line, 0), v == "hold");
     } else if (v == "splash-click") {
       ClickSplash();
-      if (!WaitFor([player] { return MainShown(*player); }, 60000))
+      if (!WaitFor([] { return MainShown(); }, 60000))
         Note("run: %s\n", "the main window did not appear");
     } else if (v == "activate") {
-      headless::Activate(player->mainWindow);
+      headless::Activate(Main());
     } else if (v == "deactivate") {
       headless::Deactivate();
     } else if (v == "display") {
       headless::ChangeDisplay(Number(line, 0), Number(line, 1));
     } else if (v == "query") {
       const platform::Window asker = headless::MakeForeignWindow();
-      headless::PostTo(player->mainWindow, demo::kQueryFrameMessage, 0, static_cast<intptr_t>(asker));
+      headless::PostTo(Main(), demo::kQueryFrameMessage, 0, static_cast<intptr_t>(asker));
       Settle();
       Note("query: %s\n", headless::WindowText(asker));
     } else if (v == "close") {
-      headless::PostTo(player->mainWindow, platform::kWmClose, 0, 0);
+      headless::PostTo(Main(), platform::kWmClose, 0, 0);
     } else if (v == "shot" || v == "screen") {
       if (line.words.empty()) throw ToolError{"script line " + std::to_string(line.number) + ": a name is needed"};
       Settle();
       int width = 0, height = 0;
       std::vector<uint8_t> bgr;
       if (v == "shot")
-        headless::CaptureClient(player->mainWindow, width, height, bgr);
+        headless::CaptureClient(Main(), width, height, bgr);
       else
         headless::CaptureScreen(width, height, bgr);
       SavePng(shots, line.words[0], width, height, bgr);

@@ -219,8 +219,14 @@ bool WaitIdle(int timeoutMs) {
       if (!loop.running) continue;
       if (!loop.waiting || !loop.queue.empty()) return false;
     }
-    for (auto& [id, win] : S().windows)
-      if (win.visible && win.needsPaint && !win.passive && S().loops[win.owner].running) return false;
+    for (auto& [id, win] : S().windows) {
+      if (win.passive || !win.visible) continue;
+      // A shown window whose thread has not reached its loop is still being
+      // set up (the splash before the index is complete, the main window
+      // before its first frame).
+      if (!S().loops[win.owner].running) return false;
+      if (win.needsPaint) return false;
+    }
     return true;
   };
   return S().changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), idle);

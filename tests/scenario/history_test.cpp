@@ -1,0 +1,114 @@
+// History moves through demotool run: Left Arrow, Page Up, RXD_PrevFrame, Home, Right Arrow, redraws.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "scenario_support.h"
+
+namespace {
+
+using namespace scenario;
+
+// Frames a1..a12 lead on by a click; the overlay "ov" is reached by the key
+// O (79) and RXD_PrevFrame is the key P (80).
+Demo HistoryDemo(const std::string& homeLine = "HomeFrame \"a5\"") {
+  Demo demo;
+  if (!homeLine.empty()) demo.Header(homeLine);
+  demo.Frame("zero");
+  for (int i = 1; i <= 12; ++i)
+    demo.Frame("a" + std::to_string(i),
+               {"\">\" LeftClick 0,10,119,79", "RXD_PrevFrame KeyDown 80", "\"ov\" KeyDown 79"});
+  demo.Frame("ov", {"\">\" LeftClick 0,10,119,79", "RXD_PrevFrame KeyDown 80"}, "!O 20,40,59,59");  // 13
+  return demo;
+}
+
+std::string A(int i) { return FrameLine(i, "a" + std::to_string(i)); }
+
+TEST(History, BackMovesPreviousFrameHomeAndRightArrow) {
+  Scenario s(HistoryDemo());
+  std::vector<std::string> script;
+  for (int i = 0; i < 11; ++i) script.push_back("click 100 100");  // a2 .. a12, top 11
+  const std::vector<std::string> rest = {
+      "key 112",       "key 115",       "key 112",  // redraws that leave the history as it is
+      "key 37",                                     // back one: a11
+      "key 33",                                     // back nine with top at 10: entry 1, a2
+      "key 33",                                     // back nine with top at 1: entry 0, a1
+      "key 37",                                     // back one on the start frame: entry 0 again
+      "click 100 100", "click 100 100",             // a2, a3
+      "key 80",  // RXD_PrevFrame on a recorded frame: the one recorded before it, a2
+      "key 79",  // the overlay, not recorded
+      "key 80",  // RXD_PrevFrame on the overlay: the last recorded frame itself, a2
+      "key 79",
+      "key 37",  // Left Arrow on the overlay: the frame before the last recorded one, a1
+      "key 36",  // Home: a5, recorded
+      "key 37",  // back to a1: Home kept the history
+      "key 39",  // Right Arrow: the first action's frame, a2
+      "key 79",
+      "click 100 100",  // ">" on the last frame: no such frame, nothing changes
+      "query",         "shot last",
+  };
+  script.insert(script.end(), rest.begin(), rest.end());
+  const auto run = s.Run(script, "a1");
+  EXPECT_EQ(run.status, 0) << run.err;
+
+  std::string expected = A(1) + A(1) + A(1);
+  for (int i = 2; i <= 12; ++i) expected += A(i);
+  expected += A(12) + A(12) + A(12);
+  expected += A(11) + A(2) + A(1) + A(1);
+  expected += A(2) + A(3) + A(2);
+  const std::string ov = FrameLine(13, "ov");
+  expected += ov + A(2) + ov + A(1);
+  expected += A(5) + A(1) + A(2) + ov + "Frame 14: NoFrame\n";
+  EXPECT_EQ(AfterIndex(run.out), expected);
+  EXPECT_NE(run.err.find("query: ov\n"), std::string::npos) << run.err;
+
+  // The overlay's rectangle over the frame composed before it, kept as it was.
+  Image last = FrameImage(2);
+  Paint(last, 13, 20, 40, 59, 59);
+  EXPECT_TRUE(SameImage(s.Shot("last"), last));
+}
+
+struct HomeCase {
+  const char* label;
+  const char* header;
+  int frame;
+  const char* name;
+};
+
+void PrintTo(const HomeCase& c, std::ostream* os) { *os << c.label; }
+
+class Home : public ::testing::TestWithParam<HomeCase> {};
+
+TEST_P(Home, ShowsTheHomeFrameOrFrameZero) {
+  const HomeCase& c = GetParam();
+  Scenario s(HistoryDemo(c.header));
+  const auto run = s.Run({"key 36"}, "a3");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(AfterIndex(run.out), A(3) + A(3) + A(3) + FrameLine(c.frame, c.name));
+}
+
+INSTANTIATE_TEST_SUITE_P(History, Home,
+                         ::testing::Values(HomeCase{"Named", "HomeFrame \"a12\"", 12, "a12"},
+                                           HomeCase{"Unknown", "HomeFrame \"nosuch\"", 0, "zero"},
+                                           HomeCase{"Unset", "", 0, "zero"}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(History, RightArrowWithoutAFrameTargetDoesNothing) {
+  Demo demo;
+  demo.Frame("zero");
+  demo.Frame("bare", {"\"cursor\" KeyDown 67"});
+  demo.Frame("cursor", {"IDC_WAIT MouseOver 0,10,119,79", "\"prev\" KeyDown 80"});
+  demo.Frame("prev", {"RXD_PrevFrame LeftClick 0,10,119,79", "\"none\" KeyDown 78"});
+  demo.Frame("none");
+  Scenario s(demo);
+  const auto run = s.Run({"key 39", "key 39", "key 80", "key 39", "key 78", "key 39"}, "bare");
+  EXPECT_EQ(run.status, 0) << run.err;
+  // Right Arrow shows the first action's frame whatever its kind (here a
+  // KeyDown); on a cursor token, RXD_PrevFrame or no action at all it does nothing.
+  EXPECT_EQ(AfterIndex(run.out), FrameLine(1, "bare") + FrameLine(1, "bare") + FrameLine(1, "bare") +
+                                     FrameLine(2, "cursor") + FrameLine(3, "prev") + FrameLine(4, "none"));
+}
+
+}  // namespace

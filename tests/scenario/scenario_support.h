@@ -1,0 +1,149 @@
+// Scenario helpers: handmade side-file demos, `demotool run` as a child process, shots and expected pixels.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "tool_test_support.h"
+
+namespace scenario {
+
+// Frames are small enough to check every pixel and wide enough for a title
+// band with a caption, a minimise and a close area.
+constexpr int kWidth = 120;
+constexpr int kHeight = 80;
+// With the default desktop (work area 1280 x 984) the window sits at (40, 40)
+// at scale 1000: screen = frame + 40.
+constexpr int kWindowX = 40;
+constexpr int kWindowY = 40;
+
+// A colour as a Windows colour value 0x00BBGGRR.
+using Colour = uint32_t;
+constexpr Colour kRed = 0x0000FF;
+constexpr Colour kBlack = 0;
+// In an expected image: any colour will do.
+constexpr Colour kAny = 0xFF000000;
+// Frame rows above this one carry the frame-name label of side-file content
+// and the status title; pictures compare the frame's own pixels below them.
+constexpr int kTextRows = 32;
+
+struct DemoFrame {
+  std::string name;
+  std::vector<std::string> actions;  // action lines as written, without their indent
+  std::string mode;                  // the mode line, e.g. "!O 20,30,59,49"; empty for Full
+};
+
+// A side-file demo: header lines, frames and an optional inactive look; no
+// frame has a notes box ("# -99"). Every
+// frame has tiles of its own (frame f, row y uses tile f * kHeight + y), so
+// that any pixel tells which frame and which row it came from; the inactive
+// look uses the tiles of a frame number one past the last frame.
+class Demo {
+ public:
+  Demo& Header(const std::string& line);
+  Demo& Frame(const std::string& name, std::vector<std::string> actions = {}, const std::string& mode = "");
+  Demo& WithInactiveLook();
+
+  int FrameCount() const { return static_cast<int>(frames_.size()); }
+  int InactiveLook() const { return FrameCount(); }  // the frame number whose tiles it uses
+  std::string FlowText(const std::vector<std::string>& extraHeader = {}) const;
+  std::string StackBytes() const;
+  // Writes demoFlow.txt and demoStack.rxs into `folder`.
+  void Write(const std::string& folder) const;
+
+ private:
+  std::vector<std::string> header_;
+  std::vector<DemoFrame> frames_;
+  bool inactive_ = false;
+};
+
+// The colour of pixel (x, y) of frame `frame` as its tiles give it.
+Colour FramePixel(int frame, int x, int y);
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<Colour> pixels;
+  bool Empty() const { return width == 0; }
+  Colour At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+  Colour& At(int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// A frame-sized picture built as the player composes it; its rows above
+// kTextRows are left open (kAny).
+Image FrameImage(int frame);
+// The rectangle x1..x2, y1..y2 of frame `frame` alone, rows above kTextRows open.
+Image Cut(int frame, int x1, int y1, int x2, int y2);
+// Replaces the rectangle x1..x2, y1..y2 (inclusive) of `image` by frame `frame`.
+void Paint(Image& image, int frame, int x1, int y1, int x2, int y2);
+
+// Reads a PNG written by `shot` or `screen`; empty when there is none.
+Image LoadPng(const std::string& path);
+
+// Compares `actual` at (left, top) with `expected`, pixel by pixel, except
+// where `expected` holds kAny.
+::testing::AssertionResult SameRegion(const Image& actual, int left, int top, const Image& expected);
+::testing::AssertionResult SameImage(const Image& actual, const Image& expected);
+
+// The pixels a help box sets for the rectangle x1, y1, x2, y2.
+std::vector<std::pair<int, int>> HelpBoxPixels(int x1, int y1, int x2, int y2);
+// `image` with the help boxes of the given rectangles drawn over it.
+Image WithHelpBoxes(Image image, const std::vector<std::vector<int>>& rects);
+
+// A scenario folder with its demo, a script and the shots of one run.
+class Scenario {
+ public:
+  explicit Scenario(const Demo& demo);
+  const std::string& Folder() const { return dir_.Path(); }
+  std::string File(const std::string& name) const { return dir_.File(name); }
+  // Runs `demotool run` on the demo with `script` (lines joined by LF);
+  // `options` come before "--", `argument` (when not empty) after it.
+  tool_test::RunResult Run(const std::vector<std::string>& script, const std::string& argument = "",
+                           const std::vector<std::string>& options = {});
+  // Runs without a script at all.
+  tool_test::RunResult RunWithoutScript(const std::string& argument = "",
+                                        const std::vector<std::string>& options = {});
+  Image Shot(const std::string& name) const { return LoadPng(dir_.File("shots/" + name + ".png")); }
+  bool HasShot(const std::string& name) const;
+  std::vector<std::string> Arguments(const std::vector<std::string>& script, const std::string& argument,
+                                     const std::vector<std::string>& options);
+
+ private:
+  test_support::TempDir dir_;
+};
+
+// A `demotool run` started in the background, so that a test can act while
+// the player runs.
+class BackgroundRun {
+ public:
+  BackgroundRun(const std::vector<std::string>& args, const std::string& cwd);
+  ~BackgroundRun();
+  // Standard output written so far.
+  std::string OutputSoFar() const;
+  // Polls until `condition` holds for the output so far; false if the run
+  // ended or `pollLimit` polls of 10 ms passed first.
+  bool WaitForOutput(const std::function<bool(const std::string&)>& condition, int pollLimit = 3000);
+  tool_test::RunResult Finish();
+
+ private:
+  pid_t pid_ = -1;
+  std::string outPath_, errPath_;
+  bool finished_ = false;
+  int status_ = -1;
+};
+
+// Output helpers.
+std::string FrameLine(int number, const std::string& name);
+std::string Lines(const std::vector<std::string>& lines);  // each with "\n"
+// The player's output after the frame index was built (" Using ..." line).
+std::string AfterIndex(const std::string& out);
+// The text every run on the default desktop with a 120 x 80 demo begins with.
+std::string DefaultGeometry();
+int Count(const std::string& text, const std::string& what);
+
+}  // namespace scenario

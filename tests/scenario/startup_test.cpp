@@ -1,0 +1,195 @@
+// Start-up through demotool run: output order, splash, start frame, locked mode and display geometry.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "scenario_support.h"
+
+namespace {
+
+using namespace scenario;
+
+// Frame 0 and frame 5 carry rectangles, so their help boxes show whether
+// help is on; frame 5 adds actions that get no box or an open one.
+Demo StartDemo() {
+  Demo demo;
+  demo.Header("TitleBarHeight 10").Header("CloseRightEdge 10").Header("HelpOn");
+  demo.Frame("zero", {"\"one\" LeftClick 10,40,29,59", "\"five\" MouseOver 50,40,79,69"});
+  demo.Frame("one").Frame("two").Frame("three").Frame("four");
+  demo.Frame("five", {
+                         "\"zero\" LeftClick 10,40,15,45",
+                         "IDC_HAND MouseOver 40,40,41,60",  // too narrow for horizontal strokes
+                         "\"zero\" RightClick 60,50,70,55",
+                         "\"zero\" KeyDown 0",     // no box
+                         "\"zero\" Timer 100000",  // no box
+                         "RXD_PrevFrame ExitRect 80,50,110,70",
+                         "\"zero\" Up 5,65,7,67",  // too small for any stroke
+                     });
+  return demo;
+}
+
+const std::vector<std::vector<int>> kZeroRects = {{10, 40, 29, 59}, {50, 40, 79, 69}};
+const std::vector<std::vector<int>> kFiveRects = {
+    {10, 40, 15, 45}, {40, 40, 41, 60}, {60, 50, 70, 55}, {80, 50, 110, 70}, {5, 65, 7, 67}};
+
+TEST(StartUp, WithoutArgumentTheSplashComesFirstThenFrameZeroWithTheHeaderHelp) {
+  Scenario s(StartDemo());
+  const auto run = s.Run({"screen splash", "splash-click", "wait 300", "screen main", "shot first"});
+  EXPECT_EQ(run.status, 0) << run.err;
+
+  // Dots only while the splash window is being made; the frame index after them.
+  ASSERT_EQ(run.out.rfind(DefaultGeometry(), 0), 0u) << run.out;
+  const size_t index = run.out.find(" Using 'demoFlow.txt'\n");
+  ASSERT_NE(index, std::string::npos) << run.out;
+  const std::string between = run.out.substr(DefaultGeometry().size(), index - DefaultGeometry().size());
+  EXPECT_EQ(between.find_first_not_of('.'), std::string::npos) << "'" << between << "'";
+  // Shown on the paint, on the activation and on the start request.
+  EXPECT_EQ(AfterIndex(run.out), FrameLine(0, "zero") + FrameLine(0, "zero") + FrameLine(0, "zero"));
+
+  // The splash stands alone on the desktop until it is dismissed.
+  const Image splash = s.Shot("splash");
+  ASSERT_FALSE(splash.Empty());
+  EXPECT_EQ(splash.At(640, 492), 0xC8FFC8u) << "the splash in the middle of the work area";
+  EXPECT_EQ(splash.At(kWindowX + 60, kWindowY + 40), kBlack) << "the main window is not shown yet";
+
+  const Image main = s.Shot("main");
+  ASSERT_FALSE(main.Empty());
+  EXPECT_TRUE(SameRegion(main, kWindowX, kWindowY, WithHelpBoxes(FrameImage(0), kZeroRects)));
+  EXPECT_EQ(main.At(640, 492), kBlack) << "the splash is gone";
+  EXPECT_TRUE(SameImage(s.Shot("first"), WithHelpBoxes(FrameImage(0), kZeroRects)));
+}
+
+TEST(StartUp, WithoutScriptTheRunEndsAfterTheStartFrameIsShown) {
+  Scenario s(StartDemo());
+  // Repeated, because an early end would cut the output short only now and then.
+  for (int i = 0; i < 10; ++i) {
+    const auto run = s.RunWithoutScript("one");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.out, DefaultGeometry() + " Using 'demoFlow.txt'\n" + FrameLine(1, "one") +
+                           FrameLine(1, "one") + FrameLine(1, "one"))
+        << "run " << i;
+  }
+}
+
+struct StartCase {
+  const char* argument;
+  int frame;
+  const char* name;
+  bool locked;
+};
+
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.argument; }
+
+class StartFrame : public ::testing::TestWithParam<StartCase> {};
+
+// F1 toggles the boxes, F4 only redraws (the notes it toggles are not boxes);
+// in the locked mode neither brings the boxes back.
+TEST_P(StartFrame, ArgumentChoosesTheFrameAndWhetherHelpCanShow) {
+  const StartCase c = GetParam();
+  Scenario s(StartDemo());
+  const auto run =
+      s.Run({"shot a", "key 112", "shot b", "key 115", "shot c", "key 112", "shot d"}, c.argument);
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string line = FrameLine(c.frame, c.name);
+  // No splash, so no dots; three start shows, then the F1, F4, F1 redraws.
+  EXPECT_EQ(run.out, DefaultGeometry() + " Using 'demoFlow.txt'\n" + line + line + line + line + line + line);
+
+  const Image plain = FrameImage(c.frame);
+  const Image boxed = WithHelpBoxes(plain, c.frame == 5 ? kFiveRects : kZeroRects);
+  EXPECT_TRUE(SameImage(s.Shot("a"), c.locked ? plain : boxed)) << "at the start";
+  EXPECT_TRUE(SameImage(s.Shot("b"), plain)) << "after F1";
+  EXPECT_TRUE(SameImage(s.Shot("c"), plain)) << "after F4";
+  EXPECT_TRUE(SameImage(s.Shot("d"), c.locked ? plain : boxed)) << "after F1 again";
+}
+
+INSTANTIATE_TEST_SUITE_P(StartUp, StartFrame,
+                         ::testing::Values(StartCase{"five", 5, "five", false},
+                                           StartCase{"zero", 0, "zero", true},
+                                           StartCase{"nosuch", 0, "zero", true}),
+                         [](const auto& info) { return std::string(info.param.argument); });
+
+TEST(StartUp, HelpBoxesAreTwoPixelFramesWithOpenCorners) {
+  Scenario s(StartDemo());
+  const auto run = s.Run({"shot boxes"}, "five");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const Image shot = s.Shot("boxes");
+  ASSERT_EQ(shot.width, kWidth);
+  // The rectangle (10, 40, 15, 45): columns 12..14 on rows 41, 42, 45, 46 and
+  // rows 42..44 in columns 11, 12, 15, 16, nothing else around it.
+  std::vector<std::pair<int, int>> red;
+  for (int y = 37; y <= 49; ++y)
+    for (int x = 7; x <= 19; ++x)
+      if (shot.At(x, y) == kRed) red.emplace_back(x, y);
+  std::vector<std::pair<int, int>> expected;
+  for (int y = 37; y <= 49; ++y)
+    for (int x = 7; x <= 19; ++x) {
+      const bool across = x >= 12 && x <= 14 && (y == 41 || y == 42 || y == 45 || y == 46);
+      const bool down = y >= 42 && y <= 44 && (x == 11 || x == 12 || x == 15 || x == 16);
+      if (across || down) expected.emplace_back(x, y);
+    }
+  EXPECT_EQ(red, expected);
+  // A rectangle two pixels wide gets only its vertical strokes.
+  for (int y = 38; y <= 63; ++y)
+    for (int x = 38; x <= 44; ++x) {
+      const bool stroke = (x == 41 || x == 42) && y >= 42 && y <= 59;
+      EXPECT_EQ(shot.At(x, y) == kRed, stroke) << x << "," << y;
+    }
+  // One no more than three pixels wide and high gets none.
+  for (int y = 63; y <= 69; ++y)
+    for (int x = 3; x <= 9; ++x) EXPECT_NE(shot.At(x, y), kRed) << x << "," << y;
+}
+
+struct GeometryCase {
+  const char* label;
+  std::vector<std::string> header;
+  std::vector<std::string> options;
+  const char* lines;
+};
+
+void PrintTo(const GeometryCase& c, std::ostream* os) { *os << c.label; }
+
+class StartGeometry : public ::testing::TestWithParam<GeometryCase> {};
+
+TEST_P(StartGeometry, PrintsTheDesktopScaleAndWindowBeforeTheIndex) {
+  const GeometryCase& c = GetParam();
+  Demo demo = StartDemo();
+  for (const std::string& h : c.header) demo.Header(h);
+  Scenario s(demo);
+  const auto run = s.RunWithoutScript("one", c.options);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, run.out.find(" Using")), c.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StartUp, StartGeometry,
+    ::testing::Values(
+        GeometryCase{"Shrunk",
+                     {},
+                     {"--workarea", "0,0,100,60"},
+                     "\nDesktopSpace:100,60 ScaleX,ScaleY:833,750  BMP:120,80 Scale=750  "
+                     "\nFullSize: 90,60 Offsets: 0,0  Scale:750 I=0 J=0 InitSize: 90,60 "},
+        GeometryCase{"Centred",
+                     {"ScreenFill=1"},
+                     {},
+                     "\nDesktopSpace:1280,984 ScaleX,ScaleY:10666,12300  BMP:120,80 Scale=1000  "
+                     "\nFullSize: 1280,984 Offsets: 580,452  Scale:1000 I=0 J=0 InitSize: 1280,984 "},
+        GeometryCase{"Filled",
+                     {"ScreenFill=2"},
+                     {},
+                     "\nDesktopSpace:1280,984 ScaleX,ScaleY:10666,12300  BMP:120,80 Scale=10666  "
+                     "\nFullSize: 1280,984 Offsets: 0,65  Scale:10666 I=0 J=0 InitSize: 1280,984 "},
+        GeometryCase{"CoveringTheTaskBar",
+                     {"ScreenFill=1", "CoverTaskBarOk"},
+                     {},
+                     "\nDesktopSpace:1280,1024 ScaleX,ScaleY:10666,12800  BMP:120,80 Scale=1000  "
+                     "\nFullSize: 1280,1024 Offsets: 580,472  Scale:1000 I=0 J=0 InitSize: 1280,1024 "},
+        GeometryCase{"WorkAreaOffset",
+                     {},
+                     {"--workarea", "100,0,1280,984"},
+                     "\nDesktopSpace:1180,984 ScaleX,ScaleY:9833,12300  BMP:120,80 Scale=1000  "
+                     "\nFullSize: 120,80 Offsets: 0,0  Scale:1000 I=40 J=40 InitSize: 120,80 "}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
