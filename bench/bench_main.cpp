@@ -59,6 +59,7 @@ const Pair kPairs[] = {
     {"compose, jumps", "BM_ComposeCoreJumps", "BM_ComposeBaselineJumps", 0},
     {"index", "BM_IndexCore", "BM_IndexScan", 2.0},
     {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 4.0},
+    {"pack", "BM_PackCore", "BM_PackBaseline", 1.5},
 };
 
 void Usage(std::FILE* to) {

@@ -25,6 +25,14 @@ const Command kCommands[] = {
      demotool::RunRender},
     {"run", "play a demo on the headless platform, driven by an input script", &demotool::kRunUsage,
      demotool::RunRun},
+    {"pack", "make a demo's side files from a storyboard and its screenshots", &demotool::kPackUsage,
+     demotool::RunPack},
+    {"unpack", "turn a demo back into a storyboard and one screenshot per frame", &demotool::kUnpackUsage,
+     demotool::RunUnpack},
+    {"bundle", "append a demo to a player program: one self-contained demo file", &demotool::kBundleUsage,
+     demotool::RunBundle},
+    {"lint", "check a demo for what the player would reject or never reach", &demotool::kLintUsage,
+     demotool::RunLint},
 };
 
 void PrintUsage(std::FILE* to) {

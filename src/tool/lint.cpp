@@ -1,0 +1,353 @@
+// demotool lint: what an author must know before presenting, judged by the player's own routines.
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "content/flow_reader.h"
+#include "content/frame_index.h"
+#include "content/package.h"
+#include "flow/actions.h"
+#include "imaging/stack.h"
+#include "tool/authoring.h"
+#include "tool/commands.h"
+#include "tool/session.h"
+
+namespace demotool {
+
+const char* const kLintUsage = "demotool lint DIR|FILE";
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMaxNotesLines = 40;
+
+struct Finding {
+  int64_t line;
+  bool error;
+  std::string text;
+};
+
+// The flow text line by line as the player reads it, with line numbers
+// counted as the frame index counts them (a piece of a long line keeps its
+// line's number).
+class NumberedReader {
+ public:
+  bool Open(const demo::DemoPackage& pkg) { return flow_.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd); }
+  void SeekTo(int64_t offset, int64_t line) {
+    flow_.Seek(offset);
+    line_ = line - 1;
+    ended_ = true;
+  }
+  bool Read(int maxChars = demo::kFlowLineChars) {
+    const bool ok = flow_.ReadLine(maxChars);
+    if (ended_) ++line_;
+    ended_ = flow_.Length() > 0 && flow_.At(flow_.Length() - 1) == '\n';
+    return ok;
+  }
+  const demo::FlowReader& Flow() const { return flow_; }
+  int64_t Line() const { return line_; }
+  // The characters delivered, less the line feed.
+  int Chars() const { return flow_.Length() - (ended_ ? 1 : 0); }
+  bool EndsRecordPart() const { return flow_.At(0) == '#' || flow_.At(0) == '~'; }
+  std::string Text() const { return std::string(flow_.Line(), static_cast<size_t>(Chars())); }
+
+ private:
+  demo::FlowReader flow_;
+  int64_t line_ = 0;
+  bool ended_ = true;
+};
+
+std::string Rect(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  return std::to_string(x1) + "," + std::to_string(y1) + "," + std::to_string(x2) + "," + std::to_string(y2);
+}
+
+// The first token of an action line as the parser takes it, for messages.
+std::string TargetToken(const char* line) {
+  const char* p = line;
+  while (*p == ' ') ++p;
+  if (*p) ++p;
+  const char* begin = p;
+  while (*p != ' ' && !demo::IsLineEnd(static_cast<unsigned char>(*p))) ++p;
+  std::string token(begin, p);
+  if (!token.empty() && token.back() == '"') token.pop_back();
+  return token;
+}
+
+class Linter {
+ public:
+  explicit Linter(demo::Player& player) : p_(player), pkg_(player.package), tiles_(TileCount(player.package)) {}
+
+  std::vector<Finding> Run() {
+    if (!reader_.Open(pkg_)) throw ToolError{"cannot open the flow text '" + Printable(pkg_.flowPath) + "'"};
+    CheckHeaderAndInactiveLook();
+    const int32_t last = p_.index.lastFrame;
+    edges_.assign(static_cast<size_t>(last + 1), {});
+    std::map<std::string, int32_t> firstOfName;
+    for (int32_t f = 0; f <= last; ++f) {
+      const std::string name = demo::FrameName(p_, f);
+      auto [it, fresh] = firstOfName.emplace(name, f);
+      if (!fresh)
+        Warn(LineOf(f), "frame name '" + Printable(name) + "' is also the name of the frame at line " +
+                            std::to_string(LineOf(it->second)) +
+                            "; actions lead to the last frame of that name, the Home key and '#=' to the first");
+      CheckFrame(f);
+    }
+    CheckReachability();
+    std::stable_sort(findings_.begin(), findings_.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    return findings_;
+  }
+
+ private:
+  void Error(int64_t line, std::string text) { findings_.push_back({line, true, std::move(text)}); }
+  void Warn(int64_t line, std::string text) { findings_.push_back({line, false, std::move(text)}); }
+  int64_t LineOf(int32_t f) const { return p_.index.recordLines[static_cast<size_t>(f)]; }
+  std::string Named(int32_t f) const { return "'" + Printable(demo::FrameName(p_, f)) + "'"; }
+
+  void CheckHeaderAndInactiveLook();
+  void CheckTileLine(bool inactive);
+  std::string HeightSource(int64_t line) const;
+  void CheckRect(int64_t line, const char* what, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+  void CheckFrame(int32_t f);
+  void CheckNotes(int32_t f);
+  void CheckReachability();
+
+  demo::Player& p_;
+  const demo::DemoPackage& pkg_;
+  const int64_t tiles_;
+  NumberedReader reader_;
+  std::vector<Finding> findings_;
+  std::vector<std::vector<int32_t>> edges_;
+  int64_t homeLine_ = 0;
+  int64_t firstDollarLine_ = 0;
+};
+
+// One pass as the frame index makes it: the header's HomeFrame line and
+// every inactive look.
+void Linter::CheckHeaderAndInactiveLook() {
+  reader_.SeekTo(pkg_.flowStart, 1);
+  bool inHeader = true;
+  reader_.Read();
+  while (!reader_.Flow().AtEnd()) {
+    const demo::FlowReader& flow = reader_.Flow();
+    if (flow.StartsWith("StopReading")) break;
+    if (flow.At(0) == '~') inHeader = false;
+    if (flow.At(0) == '$' && firstDollarLine_ == 0) firstDollarLine_ = reader_.Line();
+    if (inHeader && flow.StartsWith("HomeFrame \"")) homeLine_ = reader_.Line();
+    if (flow.StartsWith("InactiveFrame")) {
+      reader_.Read();
+      if (flow.At(0) == '$' && firstDollarLine_ == 0) firstDollarLine_ = reader_.Line();
+      if (flow.At(0) == '$') CheckTileLine(true);
+    }
+    reader_.Read();
+  }
+  const std::string& home = p_.settings.HomeFrame;
+  if (!home.empty() && demo::FindFrameByName(p_, home.c_str()) < 0)
+    Error(homeLine_, "HomeFrame names '" + Printable(home) + "', which no frame bears; the Home key shows frame 0");
+}
+
+// Side files take the frame height from the first line that begins with '$'.
+std::string Linter::HeightSource(int64_t line) const {
+  if (!demo::UsesSideFiles(pkg_) || firstDollarLine_ == 0 || firstDollarLine_ == line) return "";
+  return " (the height the first line beginning with '$', line " + std::to_string(firstDollarLine_) + ", gives)";
+}
+
+void Linter::CheckTileLine(bool inactive) {
+  const demo::FlowReader& flow = reader_.Flow();
+  const int64_t line = reader_.Line();
+  const int chars = reader_.Chars();
+  const int refs = (chars - 1) / 4, stray = (chars - 1) % 4;
+  const int height = pkg_.frameHeight;
+  if (stray != 0 || (refs != height && !(inactive && refs == 0)))
+    Error(line, std::string(inactive ? "the inactive look's" : "the") + " tile line holds " + std::to_string(refs) +
+                    " TileRefs" + (stray ? " and " + std::to_string(stray) + " stray characters" : std::string()) +
+                    " where the frame has " + std::to_string(height) + " rows" + HeightSource(line));
+  int bad = 0, past = 0, firstBad = -1, firstPast = -1;
+  int32_t firstPastTile = 0;
+  for (int k = 0; k < std::min(refs, demo::kImageHeight); ++k) {
+    const char* ref = flow.Line() + 1 + 4 * k;
+    if (!demo::IsTileRef(ref)) {
+      if (bad++ == 0) firstBad = k;
+    } else if (demo::DecodeTileRef(ref) >= tiles_) {
+      if (past++ == 0) {
+        firstPast = k;
+        firstPastTile = demo::DecodeTileRef(ref);
+      }
+    }
+  }
+  if (bad)
+    Error(line, std::to_string(bad) + " TileRefs hold characters outside '+' to 'z' (the first for row " +
+                    std::to_string(firstBad) + "); those rows keep the previous frame's pixels");
+  if (past)
+    Error(line, std::to_string(past) + " TileRefs name tiles past the stack's " + std::to_string(tiles_) +
+                    " (the first for row " + std::to_string(firstPast) + ", tile " + std::to_string(firstPastTile) +
+                    "); those rows keep the previous frame's pixels");
+}
+
+void Linter::CheckRect(int64_t line, const char* what, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  const int32_t w = pkg_.frameWidth, h = pkg_.frameHeight;
+  const std::string frame = std::to_string(w) + " x " + std::to_string(h) + " frame";
+  if (x1 > x2 || y1 > y2)
+    Error(line, std::string(what) + " " + Rect(x1, y1, x2, y2) +
+                    " is inverted: its right or bottom edge lies before its left or top edge");
+  else if (x1 >= w || y1 >= h)
+    Error(line, std::string(what) + " " + Rect(x1, y1, x2, y2) + " lies outside the " + frame);
+  else if (x2 >= w || y2 >= h)
+    Warn(line, std::string(what) + " " + Rect(x1, y1, x2, y2) + " reaches past the edge of the " + frame);
+}
+
+void Linter::CheckFrame(int32_t f) {
+  const int64_t offset = p_.index.recordOffsets[static_cast<size_t>(f)];
+  if (offset < 0) return;
+  reader_.SeekTo(offset, LineOf(f));
+  reader_.Read();  // the name line
+  {
+    const demo::FlowReader& flow = reader_.Flow();
+    int length = 0;
+    while (!demo::IsLineEnd(flow.At(1 + length)) && 1 + length < flow.Length()) ++length;
+    if (length > demo::kMaxNameChars)
+      Warn(reader_.Line(), "the frame name is " + std::to_string(length) + " characters long; the player keeps the first " +
+                               std::to_string(demo::kMaxNameChars) + ", so actions naming it in full find no frame");
+  }
+  reader_.Read();
+  const demo::FlowReader& flow = reader_.Flow();
+  if (flow.At(0) == '!') {
+    const demo::FrameComposition c = demo::ParseModeLine(flow.Line(), flow.Length());
+    if (c.mode != 'F') CheckRect(reader_.Line(), "the mode line's rectangle", c.rect.x1, c.rect.y1, c.rect.x2, c.rect.y2);
+    reader_.Read();
+  }
+  if (flow.At(0) != '$') {
+    Error(reader_.Line(), "frame " + Named(f) + " has no tile line here; showing it ends the player (FormatError24)");
+    return;
+  }
+  CheckTileLine(false);
+
+  // The action lines, read and parsed as the frame display reads them.
+  p_.currentFrame = f;
+  p_.actions.Clear();
+  reader_.Read();
+  if (!reader_.EndsRecordPart()) {
+    while (!flow.AtEnd()) {
+      const int before = p_.actions.Count();
+      const int refused = demo::ParseActionLine(p_, flow.Line());
+      const int64_t line = reader_.Line();
+      if (refused == 2) {
+        Error(line, "target '" + Printable(TargetToken(flow.Line())) + "' names no frame and is no keyword; the player "
+                    "rejects the line (BadCommand2)");
+      } else if (refused) {
+        Error(line, std::string("the player rejects this action line (BadCommand") + std::to_string(refused) + ": " +
+                        demo::BadCommandReason(refused) + "): '" + Printable(reader_.Text()) + "'");
+      } else if (p_.actions.Count() > before) {
+        const demo::FrameAction& a = p_.actions.slots[static_cast<size_t>(before)];
+        if (std::strchr("LRUME", a.command)) CheckRect(line, "the action's rectangle", a.arg1, a.arg2, a.arg3, a.arg4);
+        if (a.target > p_.index.lastFrame)
+          Error(line, "'>' on the last frame leads to frame " + std::to_string(a.target) + ", which does not exist");
+      }
+      reader_.Read();
+      if (reader_.EndsRecordPart()) break;
+    }
+  }
+  for (int i = 0; i < p_.actions.Count(); ++i) {
+    const int32_t t = p_.actions.slots[static_cast<size_t>(i)].target;
+    // RXD_PrevFrame only goes back to where the presenter came from.
+    if (t >= 0 && t <= p_.index.lastFrame) edges_[static_cast<size_t>(f)].push_back(t);
+    else if (t == demo::kTargetExit || t == demo::kTargetPrevFrame) edges_[static_cast<size_t>(f)].push_back(-1);
+  }
+  if (edges_[static_cast<size_t>(f)].empty())
+    Warn(LineOf(f), "frame " + Named(f) + " has no way on: no action leads to a frame, back or out, and no timer moves on");
+  if (flow.At(0) == '#') CheckNotes(f);
+}
+
+void Linter::CheckNotes(int32_t f) {
+  const demo::FlowReader& flow = reader_.Flow();
+  const int64_t line = reader_.Line();
+  if (flow.StartsWith("#=")) {
+    std::string name;
+    for (int i = 2; !demo::IsLineEnd(flow.At(i)) && i < flow.Length(); ++i) name += static_cast<char>(flow.At(i));
+    if (demo::FindFrameByName(p_, name.c_str()) < 0)
+      Warn(line, "the notes refer to frame '" + Printable(name) + "', which no frame bears; frame " + Named(f) +
+                     " shows no notes");
+    return;
+  }
+  int i = 1;
+  while (flow.At(i) == ' ') ++i;
+  if (flow.At(i) == '-' && flow.At(i + 1) == '9' && flow.At(i + 2) == '9') return;  // no box at all
+  int lines = 0;
+  if (reader_.Read(demo::kNotesLineChars) && !reader_.EndsRecordPart()) {
+    while (!flow.AtEnd()) {
+      ++lines;
+      if (!reader_.Read(demo::kNotesLineChars) || reader_.EndsRecordPart()) break;
+    }
+  }
+  if (lines > kMaxNotesLines)
+    Warn(line, "the notes of frame " + Named(f) + " run to " + std::to_string(lines) + " lines; the player shows " +
+                   std::to_string(kMaxNotesLines) + " at most");
+}
+
+void Linter::CheckReachability() {
+  const int32_t count = p_.index.lastFrame + 1;
+  if (count <= 0) return;
+  std::vector<bool> reached(static_cast<size_t>(count), false);
+  std::vector<int32_t> todo = {0};
+  const int32_t home = p_.settings.HomeFrame.empty() ? -1 : demo::FindFrameByName(p_, p_.settings.HomeFrame.c_str());
+  if (home > 0) todo.push_back(home);
+  for (int32_t f : todo) reached[static_cast<size_t>(f)] = true;
+  while (!todo.empty()) {
+    const int32_t f = todo.back();
+    todo.pop_back();
+    for (int32_t t : edges_[static_cast<size_t>(f)]) {
+      if (t >= 0 && !reached[static_cast<size_t>(t)]) {
+        reached[static_cast<size_t>(t)] = true;
+        todo.push_back(t);
+      }
+    }
+  }
+  for (int32_t f = 0; f < count; ++f)
+    if (!reached[static_cast<size_t>(f)])
+      Warn(LineOf(f), "frame " + Named(f) + " cannot be reached from frame 0" +
+                          (home >= 0 ? std::string(" or the Home frame") : std::string()));
+}
+
+}  // namespace
+
+int RunLint(const std::vector<std::string>& args) {
+  std::string where;
+  bool haveWhere = false;
+  for (const std::string& arg : args) {
+    if (arg.size() > 1 && arg[0] == '-') throw UsageError{"unknown option '" + arg + "'"};
+    if (haveWhere) throw UsageError{"unexpected argument '" + arg + "'"};
+    where = arg;
+    haveWhere = true;
+  }
+  if (!haveWhere) throw UsageError{"which demo? give its folder or file"};
+
+  auto player = std::make_unique<demo::Player>();
+  OpenContentQuietly(*player, where);
+  // What the parser prints for rejected lines is reported here in words instead.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> sink(std::fopen("/dev/null", "w"), std::fclose);
+  player->out = sink ? sink.get() : stderr;
+  const demo::DemoPackage& pkg = player->package;
+  std::string label = demo::UsesSideFiles(pkg) ? demo::kSideFlowName : fs::path(pkg.flowPath).filename().string();
+  std::vector<Finding> findings = Linter(*player).Run();
+  player->out = stderr;
+  label = Printable(label);
+  int errors = 0, warnings = 0;
+  for (const Finding& f : findings) {
+    std::printf("%s:%" PRId64 ": %s: %s\n", label.c_str(), f.line, f.error ? "error" : "warning", f.text.c_str());
+    (f.error ? errors : warnings)++;
+  }
+  std::printf("%s: %d error%s, %d warning%s\n", label.c_str(), errors, errors == 1 ? "" : "s", warnings,
+              warnings == 1 ? "" : "s");
+  if (std::fflush(stdout) != 0) return 1;
+  return errors ? 1 : 0;
+}
+
+}  // namespace demotool

@@ -1,0 +1,143 @@
+// demotool bundle: a player program plus a demo makes one file that the player's own routines read back.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "tool_test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::CrLf;
+using test_support::ReadFile;
+using test_support::TempDir;
+using test_support::TileLine;
+using test_support::WriteFile;
+using tool_test::Json;
+using tool_test::RunTool;
+
+constexpr int kW = 5, kH = 4;
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A program image that holds no content marker, with every byte value in it.
+std::string FakePlayer() {
+  std::string program = "MZ player image\r\n";
+  for (int i = 0; i < 2000; ++i) program += static_cast<char>((i * 7) & 0xFF);
+  return program;
+}
+
+Json Info(const std::string& where) {
+  tool_test::RunResult run = RunTool({"info", where, "--json"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  return tool_test::ParseJson(run.out);
+}
+
+class DemotoolBundle : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directory(dir_.File("demo"));
+    flow_ = CrLf({"WindowText \"Bundled\"", "HomeFrame \"two\"", "TitleBarHeight 9", "~one", TileLine({0, 1, 2, 3}),
+                  "  \"two\" LeftClick 0,0,2,2", "#", "note", "~two", "!O 1,1,3,2", TileLine({4, 5, 4, 5}),
+                  "  RXD_EXIT KeyDown 0", "  \"gone\" KeyDown 0", ""});
+    WriteFile(dir_.File("demo/demoFlow.txt"), flow_);
+    // Five stray bytes at the end make no whole tile.
+    stack_ = test_support::StackFileBytes(kW, 6);
+    WriteFile(dir_.File("demo/demoStack.rxs"), stack_ + "stray");
+    WriteFile(dir_.File("player.exe"), FakePlayer());
+  }
+
+  TempDir dir_;
+  std::string flow_, stack_;
+};
+
+TEST_F(DemotoolBundle, InfoAndRenderReadTheBundleAsTheSideFiles) {
+  tool_test::RunResult run = RunTool({"bundle", "demo", "--player", "player.exe", "-o", "demo.exe"}, dir_.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("5 bytes that make no whole tile"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(dir_.File("demo.exe")), test_support::BundleBytes(FakePlayer(), kW, kH, flow_, stack_.substr(2)));
+  struct stat st;
+  ASSERT_EQ(stat(dir_.File("demo.exe").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
+
+  const Json side = Info(dir_.File("demo")), bundled = Info(dir_.File("demo.exe"));
+  for (const char* key : {"frameWidth", "frameHeight", "tileCount", "lastFrame"})
+    EXPECT_EQ(bundled[key].number, side[key].number) << key;
+  EXPECT_EQ(bundled["tileCount"].number, 6);
+  EXPECT_EQ(bundled["settings"]["WindowText"].text, "Bundled");
+  ASSERT_EQ(side["frames"].size(), 2u);
+  ASSERT_EQ(bundled["frames"].size(), 2u);
+  for (size_t f = 0; f < 2; ++f) {
+    EXPECT_EQ(bundled["frames"][f]["name"].text, side["frames"][f]["name"].text);
+    EXPECT_EQ(tool_test::Actions(bundled["frames"][f]), tool_test::Actions(side["frames"][f]));
+    EXPECT_EQ(bundled["frames"][f]["messages"].size(), side["frames"][f]["messages"].size());
+  }
+
+  for (const char* from : {"demo", "demo.exe"}) {
+    run = RunTool({"render", from, "two", "--after", "one", "-o", std::string(from) + ".png"}, dir_.Path());
+    ASSERT_EQ(run.status, 0) << run.err;
+  }
+  EXPECT_EQ(ReadFile(dir_.File("demo.exe.png")), ReadFile(dir_.File("demo.png")));
+
+  // Bundling again replaces the earlier output whole and leaves nothing else.
+  WriteFile(dir_.File("demo/demoStack.rxs"), stack_);
+  run = RunTool({"bundle", "demo/demoFlow.txt", "--player", "player.exe", "-o", "demo.exe"}, dir_.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ReadFile(dir_.File("demo.exe")), test_support::BundleBytes(FakePlayer(), kW, kH, flow_, stack_.substr(2)));
+  EXPECT_EQ(FilesIn(dir_.Path()), (std::vector<std::string>{"demo", "demo.exe", "demo.exe.png", "demo.png", "player.exe"}));
+}
+
+TEST_F(DemotoolBundle, RefusesToWriteOverAnInputOrToBundleABundle) {
+  ASSERT_EQ(RunTool({"bundle", "demo", "--player", "player.exe", "-o", "demo.exe"}, dir_.Path()).status, 0);
+  const std::string bundle = ReadFile(dir_.File("demo.exe"));
+  struct Case {
+    std::vector<std::string> args;
+    const char* says;
+  };
+  const std::vector<Case> cases = {
+      {{"demo", "--player", "demo.exe", "-o", "twice.exe"}, "already carries demo content"},
+      {{"demo", "--player", "player.exe", "-o", "player.exe"}, "would overwrite the player program"},
+      {{"demo", "--player", "player.exe", "-o", "demo/demoFlow.txt"}, "would overwrite the demo's own file"},
+      {{"demo", "--player", "player.exe", "-o", "demo/demoStack.rxs"}, "would overwrite the demo's own file"},
+      {{"demo.exe", "--player", "player.exe", "-o", "demo.exe"}, "would overwrite the demo's own file"},
+      {{"demo", "--player", "nothing.exe", "-o", "x.exe"}, "no player program"},
+      {{"demo", "--player", "player.exe", "-o", "nofolder/x.exe"}, "no folder"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "bundle");
+    tool_test::RunResult run = RunTool(args, dir_.Path());
+    EXPECT_EQ(run.status, 1) << c.says;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(ReadFile(dir_.File("demo.exe")), bundle);
+  EXPECT_EQ(ReadFile(dir_.File("player.exe")), FakePlayer());
+  EXPECT_EQ(ReadFile(dir_.File("demo/demoFlow.txt")), flow_);
+  EXPECT_EQ(FilesIn(dir_.Path()), (std::vector<std::string>{"demo", "demo.exe", "player.exe"}));
+  EXPECT_EQ(FilesIn(dir_.File("demo")), (std::vector<std::string>{"demoFlow.txt", "demoStack.rxs"}));
+}
+
+TEST_F(DemotoolBundle, APlayerEndingInTheMarkersFirstBytesStillFindsItsContent) {
+  // The scan would take these bytes as the marker's start and then miss the marker.
+  WriteFile(dir_.File("player.exe"), FakePlayer() + "!\"#$");
+  tool_test::RunResult run = RunTool({"bundle", "demo", "--player", "player.exe", "-o", "demo.exe"}, dir_.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  const Json info = Info(dir_.File("demo.exe"));
+  EXPECT_EQ(info["frameWidth"].number, kW);
+  EXPECT_EQ(info["frameHeight"].number, kH);
+  EXPECT_EQ(info["lastFrame"].number, 1);
+  EXPECT_EQ(info["frames"][0]["name"].text, "one");
+}
+
+}  // namespace
