@@ -32,6 +32,10 @@ struct Player {
   FrameHistory history;
   int32_t startFrame = 0;
 
+  // Made at start-up and kept for the life of the process.
+  platform::Font systemFont = 0;  // help texts and the status title
+  platform::Font notesFont = 0;   // speaker notes
+
   platform::Window mainWindow = 0;
   // -1 until the splash thread has tried to make its window.
   std::atomic<intptr_t> splashWindow{-1};

@@ -1,14 +1,17 @@
-// Help boxes around the current frame's rectangles, drawn on the DisplayBuffer.
+// Help boxes, the status title and the frame-name label, drawn on the DisplayBuffer.
 #include "flow/help.h"
 
 #include <algorithm>
+#include <string>
 
+#include "platform/platform.h"
 #include "player.h"
 
 namespace demo {
 
 namespace {
 constexpr uint32_t kRed = 255;
+constexpr uint32_t kWhite = 0xFFFFFF;
 }
 
 void SetImagePixel(FrameImage& image, int x, int y, uint32_t colour) {
@@ -20,9 +23,31 @@ void SetImagePixel(FrameImage& image, int x, int y, uint32_t colour) {
 }
 
 void DrawHelpOverlay(Player& player, int32_t frame) {
-  (void)frame;
-  if (player.settings.helpOn != 1 || player.actions.Empty()) return;
   FrameImage& image = player.displayBuffer;
+  const platform::Font font = player.systemFont;
+  // Side files are the author's working copy: name the frame on the screen.
+  if (player.package.flowStart == 0) {
+    std::string label = " Tavrin Demo - ";
+    label += FrameName(player, player.currentFrame);
+    label += ' ';
+    const int length = static_cast<int>(label.size());
+    const platform::TextSize size = platform::MeasureText(font, label.data(), length);
+    const int x = std::max(0, player.package.frameWidth - 80 - size.width);
+    platform::DrawTextOnImage(image.pixels, font, x, 4, label.data(), length, kWhite, true, kRed);
+  }
+  if (player.settings.helpOn != 1) return;
+
+  std::string title = FrameName(player, frame);
+  if (player.history.Top() != frame) title += 'p';
+  if (!player.actions.Empty()) {
+    const int32_t command = player.actions.slots[0].command;
+    if (command == 'K') title += " - Waiting For Keyboard Press";
+    if (command == 'T') title += " - Waiting For Timer...";
+  }
+  platform::DrawTextOnImage(image.pixels, font, 4, 4, title.data(), static_cast<int>(title.size()), kRed, true,
+                            kWhite);
+  if (player.actions.Empty()) return;
+
   for (int i = 0; i < kMaxActions && player.actions.slots[i].target != kTargetEnd; ++i) {
     const FrameAction& a = player.actions.slots[i];
     if (a.command == 'K' || a.command == 'T') continue;

@@ -9,6 +9,7 @@
 #include "imaging/stack.h"
 #include "platform/platform.h"
 #include "player.h"
+#include "shell/notes.h"
 
 namespace demo {
 
@@ -197,6 +198,7 @@ void ShowFrame(Player& p, int32_t f, ShowCause cause) {
   LoadActions(p, flow);
   PlaceWindow(p, comp);
   DrawHelpOverlay(p, f);
+  if (p.settings.notesOn == 1) DrawFrameNotes(p, flow, comp.mode);
   flow.Close();
   CopyToWindow(p, comp);
   p.previousMode = comp.mode;

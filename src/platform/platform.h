@@ -59,9 +59,32 @@ Rect ScreenRect();  // (0, 0) to the primary screen's width and height
 Rect WorkArea();    // the desktop less the task bar
 
 // ---- text ----
+// Fonts as Windows makes them: `height` is the cell height in pixels (ascent
+// plus descent), weight 400 normal, 700 bold, above 1000 the heaviest style
+// the face has. A face the system lacks falls back to a similar one.
+
+using Font = uintptr_t;  // 0 is no font: measuring and drawing with it do nothing
+
+// 0 when no font at all can be made.
+Font CreateTextFont(const std::string& face, int height, int weight);
+void DeleteTextFont(Font font);
 
 // Whether a font of this face, height and weight can be created.
 bool CanCreateFont(const std::string& face, int height, int weight);
+
+struct TextSize {
+  int width = 0, height = 0;
+};
+// The extent of a text: the sum of its characters' advances by the cell height.
+TextSize MeasureText(Font font, const char* text, int length);
+
+// Draws a text with its cell's top-left corner at (x, y) onto FrameImage
+// pixels (3000 x 2400, rows of 9000 bytes) or a window's client area.
+// Colours are 0x00BBGGRR; an opaque text first fills its extent with
+// `background`. Glyph edges are blended over what lies below; everything is
+// clipped to the image or the client area.
+void DrawTextOnImage(uint8_t* pixels, Font font, int x, int y, const char* text, int length, uint32_t colour,
+                     bool opaque, uint32_t background);
 
 // ---- windows and messages ----
 // Names differ from the Win32 ones, whose macros would rename them there.
@@ -143,6 +166,8 @@ void SetWindowRegion(Window window, Region region, int width, int height);
 void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth,
                   int srcHeight, int dstX, int dstY, int dstWidth, int dstHeight);
 void FillWindowRect(Window window, int x, int y, int width, int height, uint32_t colour);
+void DrawTextOnWindow(Window window, Font font, int x, int y, const char* text, int length, uint32_t colour,
+                      bool opaque, uint32_t background);
 
 bool PostToWindow(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 intptr_t SendToWindow(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);

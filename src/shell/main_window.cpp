@@ -2,9 +2,11 @@
 #include "shell/main_window.h"
 
 #include <atomic>
+#include <cstdio>
 
 #include "flow/dispatch.h"
 #include "flow/show_frame.h"
+#include "imaging/icon.h"
 #include "player.h"
 
 namespace demo {
@@ -136,7 +138,16 @@ void CreateMainWindow(Player& p) {
   windowClass.name = "RXDemo";
   windowClass.proc = MainWindowProc;
   windowClass.background = 0;
-  if (!platform::RegisterWindowClass(windowClass)) {
+  const int32_t* icon = p.settings.WindowIconSm;
+  const bool makeIcon = icon[0] >= 0 && icon[1] >= 0 && icon[2] >= 1;
+  if (makeIcon) {
+    WriteWindowIcon(p);
+    windowClass.smallIconPath = kIconFileName;
+  }
+  const bool registered = platform::RegisterWindowClass(windowClass);
+  // The icon file lives only until the class has taken it.
+  if (makeIcon) std::remove(kIconFileName);
+  if (!registered) {
     platform::ShowMessageBox("ClassReg Failed", "Exiting");
     EndProgram(p, 1);
   }

@@ -1,6 +1,10 @@
 // The splash window's thread, window procedure and painting.
 #include "shell/splash.h"
 
+#include <cstring>
+#include <string>
+
+#include "content/flow_reader.h"
 #include "platform/platform.h"
 #include "player.h"
 #include "shell/main_window.h"
@@ -11,6 +15,8 @@ namespace {
 
 constexpr int kSplashWidth = 750, kSplashHeight = 570;
 constexpr int kRightArrow = 39, kEscape = 27;
+constexpr uint32_t kWhite = 0xFFFFFF;          // the key lines' bands
+constexpr uint32_t kStatusColour = 0x000080;   // dark red
 
 struct SplashLoop {
   Player* player;
@@ -18,11 +24,105 @@ struct SplashLoop {
   bool dismissed;
 };
 
-void PaintSplash(Player& p, platform::Window window) {
-  platform::FillWindowRect(window, 0, 0, kSplashWidth, kSplashHeight, p.settings.NotesBackColor);
-  platform::SetCursorShape(platform::kIdcArrow);
-  if (p.index.indexState.load() == 0) platform::SetCursorShape(platform::kIdcWait);
+// A font made for one paint and released with it.
+class PaintFont {
+ public:
+  PaintFont(const std::string& face, int size) : font_(platform::CreateTextFont(face, size, 2000)) {}
+  ~PaintFont() { platform::DeleteTextFont(font_); }
+  PaintFont(const PaintFont&) = delete;
+  PaintFont& operator=(const PaintFont&) = delete;
+  operator platform::Font() const { return font_; }
+
+ private:
+  platform::Font font_;
+};
+
+void DrawCentred(platform::Window window, platform::Font font, int y, const char* text, int length,
+                 uint32_t colour) {
+  const int width = platform::MeasureText(font, text, length).width;
+  platform::DrawTextOnWindow(window, font, (kSplashWidth - width) / 2, y, text, length, colour, false, 0);
 }
+
+void DrawAt(platform::Window window, platform::Font font, int x, int y, const char* text, uint32_t colour,
+            bool opaque) {
+  platform::DrawTextOnWindow(window, font, x, y, text, static_cast<int>(std::strlen(text)), colour, opaque,
+                             kWhite);
+}
+
+// The size in characters 0 to 2 of a splash line, read as the C library reads a number.
+int SplashLineSize(const FlowReader& line) {
+  int i = 0;
+  while (i < 3 && (line.At(i) == ' ' || (line.At(i) >= '\t' && line.At(i) <= '\r'))) ++i;
+  bool negative = false;
+  if (i < 3 && (line.At(i) == '-' || line.At(i) == '+')) negative = line.At(i++) == '-';
+  int value = 0;
+  while (i < 3 && line.At(i) >= '0' && line.At(i) <= '9') value = value * 10 + (line.At(i++) - '0');
+  if (negative) value = -value;
+  return value < 5 ? 5 : value;
+}
+
+void DrawSplashLines(Player& p, platform::Window window) {
+  const DemoPackage& pkg = p.splashPackage;
+  FlowReader flow;
+  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) Fail(p, "NoFlowS1");
+  while (true) {
+    if (!flow.ReadLine(kShortLineChars) || flow.AtEnd()) return;
+    if (flow.StartsWith("SplashText")) break;
+  }
+  flow.ReadLine(kShortLineChars);
+  int y = 15;
+  while (!flow.StartsWith("EndSplashText") && !flow.AtEnd()) {
+    const int size = SplashLineSize(flow);
+    int length = 0;
+    while (flow.Length() >= 5 && !IsLineEnd(flow.At(4 + length))) ++length;
+    if (length > 0) {
+      const PaintFont font(p.settings.NotesFont, size);
+      DrawCentred(window, font, y, flow.Line() + 4, length, p.settings.NotesTextColor);
+    }
+    y += 4 * size / 5;
+    if (!flow.ReadLine(kShortLineChars)) return;
+  }
+}
+
+}  // namespace
+
+void PaintSplash(Player& p, platform::Window window) {
+  const PlayerSettings& s = p.settings;
+  platform::FillWindowRect(window, 0, 0, kSplashWidth, kSplashHeight, s.NotesBackColor);
+  DrawSplashLines(p, window);
+
+  static const char kHeading[] = "---- Demo Help ----";
+  const PaintFont heading(s.NotesFont, 35);
+  DrawCentred(window, heading, 245, kHeading, static_cast<int>(std::strlen(kHeading)), s.NotesTextColor);
+  const PaintFont keys(s.NotesFont, 25);
+  DrawAt(window, keys, 50, 285, "Keyboard keys with special functions...", s.NotesTextColor, false);
+  // Lowest first: each higher band covers the top of the one below it.
+  static const char* const kKeyLines[] = {
+      " ESC = Close the window(s) and Exit the demo ",
+      " Home key = Return to demo main screen ",
+      " Right Arrow = Step Forward in the flow ",
+      " Left Arrow = Step Backward in the flow ",
+      " F4 = Toggle Speaker Notes ",
+      " F1 = Toggle red help boxes to show demo steps ",
+      " SHIFT = Move mouse to next action in flow ",
+  };
+  int y = 435;
+  for (const char* line : kKeyLines) {
+    DrawAt(window, keys, 110, y, line, s.NotesTextColor, true);
+    y -= 20;
+  }
+
+  const PaintFont status(s.NotesFont, 30);
+  platform::SetCursorShape(platform::kIdcArrow);
+  const char* text = "  Click anywhere in this window to run the demo...  ";
+  if (p.index.indexState.load() == 0) {
+    text = "  Initializing - please wait...";
+    platform::SetCursorShape(platform::kIdcWait);
+  }
+  DrawCentred(window, status, 515, text, static_cast<int>(std::strlen(text)), kStatusColour);
+}
+
+namespace {
 
 intptr_t SplashWindowProc(platform::Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   Player* p = BoundPlayer();

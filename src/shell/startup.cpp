@@ -24,6 +24,8 @@ int32_t ChooseStartFrame(Player& player, const char* argument) {
 int RunPlayer(Player& player, const char* argument) {
   LocateContent(player);
   ReadSettings(player);
+  player.systemFont = platform::CreateTextFont("System", 20, 2000);
+  player.notesFont = platform::CreateTextFont(player.settings.NotesFont, player.settings.NotesFontSize, 2000);
   CreateMainWindow(player);
   player.splashWindow.store(-1);
   if (!argument) {

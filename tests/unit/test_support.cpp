@@ -1,14 +1,13 @@
 // Shared helpers for the unit tests: temporary folders, files, captured output, content bytes.
 #include "test_support.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <thread>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -18,9 +17,18 @@
 namespace test_support {
 
 TempDir::TempDir() {
-  char pattern[] = "/tmp/demo_unit_XXXXXX";
-  if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // Portable across the Linux and Windows builds of the tests: a random
+  // name, taken only when creating it succeeds (another run may hold one).
+  namespace fs = std::filesystem;
+  std::random_device random;
+  for (int attempt = 0; path_.empty(); ++attempt) {
+    if (attempt == 100) throw std::runtime_error("cannot make a temporary folder");
+    char name[32];
+    std::snprintf(name, sizeof name, "demo_unit_%08x", static_cast<unsigned>(random()));
+    fs::path candidate = fs::temp_directory_path() / name;
+    std::error_code error;
+    if (fs::create_directory(candidate, error)) path_ = candidate.generic_string();
+  }
   previous_ = std::filesystem::current_path().string();
   std::filesystem::current_path(path_);
 }
@@ -31,8 +39,14 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+// Names are UTF-8 everywhere in the player; a narrow path would be read in
+// the ANSI code page on Windows.
+std::filesystem::path Utf8Path(const std::string& path) {
+  return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
 void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(Utf8Path(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
@@ -46,7 +60,7 @@ void Age(const std::string& path, int seconds) {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Utf8Path(path), std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,9 @@ class TempDir {
   std::string path_;
   std::string previous_;
 };
+
+// A UTF-8 name as a file system path, on Linux and on Windows.
+std::filesystem::path Utf8Path(const std::string& path);
 
 void WriteFile(const std::string& path, const std::string& bytes);
 // Dates a file's modification time `seconds` back, as if it had been written

@@ -1,8 +1,16 @@
 // The headless platform: system services, files, screen and images without a display.
 #include "platform/headless/headless.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <climits>
@@ -21,9 +29,16 @@ State& S() {
 namespace {
 
 std::string RunningExecutable() {
+#ifdef _WIN32
+  // The Windows build of the tests runs this backend too.
+  char path[MAX_PATH + 1];
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return std::string(path, n);
+#else
   char path[PATH_MAX + 1];
   ssize_t n = readlink("/proc/self/exe", path, PATH_MAX);
   return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
+#endif
 }
 
 }  // namespace
@@ -96,32 +111,6 @@ std::string ProgramPath() {
   return S().programPath;
 }
 
-std::FILE* OpenFile(const std::string& path, const char* mode) {
-  return std::fopen(path.c_str(), mode);
-}
-
-bool StampOpenFile(std::FILE* file, FileStamp& stamp) {
-  struct stat st;
-  if (!file || fstat(fileno(file), &st) != 0) return false;
-  stamp.size = st.st_size;
-  stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  stamp.changedNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-  stamp.id = (static_cast<uint64_t>(st.st_dev) << 40) ^ static_cast<uint64_t>(st.st_ino);
-  struct timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  const int64_t nowNs = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-  // File times tick in milliseconds: a change within the same tick as the
-  // last one would leave the stamp unchanged, so fresh files are not trusted.
-  stamp.settled = nowNs - std::max(stamp.modifiedNs, stamp.changedNs) > 200000000;
-  return true;
-}
-
-int64_t FileSize(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return -1;
-  return st.st_size;
-}
-
 void DetachOwnConsole() {
   std::lock_guard<std::mutex> hold(S().lock);
   ++S().detaches;
@@ -159,19 +148,5 @@ Rect WorkArea() {
   std::lock_guard<std::mutex> hold(S().lock);
   return S().workArea;
 }
-
-// Windows holds at most 31 characters of a face name; a longer one is
-// refused here so that the fallback to the previous face can be seen.
-bool CanCreateFont(const std::string& face, int height, int weight) {
-  (void)height;
-  (void)weight;
-  return face.size() < 32;
-}
-
-uint8_t* CreateFrameImagePixels() {
-  return static_cast<uint8_t*>(std::calloc(static_cast<size_t>(3000) * 2400 * 3, 1));
-}
-
-void ReleaseFrameImagePixels(uint8_t* pixels) { std::free(pixels); }
 
 }  // namespace platform

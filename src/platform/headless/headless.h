@@ -42,8 +42,9 @@ void Deactivate();                       // another program takes the foreground
 void ChangeDisplay(int width, int height);  // work area: the screen less 40 rows
 void PostTo(platform::Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-// Waits until every message loop is blocked with nothing to do. False when
-// that did not happen within `timeoutMs`.
+// Waits until every message loop is blocked with nothing to do and every
+// shown window's thread has reached its loop. False when that did not happen
+// within `timeoutMs`.
 bool WaitIdle(int timeoutMs);
 
 // A window of another program that has no loop: messages sent to it are

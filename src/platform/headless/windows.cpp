@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/headless/state.h"
+#include "platform/shared/surface.h"
 
 namespace headless {
 
@@ -24,21 +25,7 @@ void RaiseLocked(State& s, Window w) {
 }
 
 bool InsideRegion(const HWindow& win, int cx, int cy) {
-  if (win.region == platform::Region::None) return true;
-  if (cx < 0 || cy < 0 || cx >= win.regionWidth || cy >= win.regionHeight) return false;
-  if (win.region == platform::Region::Rectangle) return true;
-  // Rounded corners with 11 x 11 ellipses: a quarter circle of radius 5.5.
-  const int r2 = 11 * 11;
-  auto outside = [&](int ex, int ey) {  // distance from the ellipse centre, doubled
-    int dx = 2 * cx + 1 - ex, dy = 2 * cy + 1 - ey;
-    return dx * dx + dy * dy > r2;
-  };
-  const int w = win.regionWidth, h = win.regionHeight;
-  if (cx < 6 && cy < 6 && outside(11, 11)) return false;
-  if (cx >= w - 6 && cy < 6 && outside(2 * w - 11, 11)) return false;
-  if (cx < 6 && cy >= h - 6 && outside(11, 2 * h - 11)) return false;
-  if (cx >= w - 6 && cy >= h - 6 && outside(2 * w - 11, 2 * h - 11)) return false;
-  return true;
+  return surface::RegionContains(win.region, win.regionWidth, win.regionHeight, cx, cy);
 }
 
 Window WindowAtLocked(State& s, int x, int y) {
@@ -468,88 +455,20 @@ void SetWindowRegion(Window window, Region region, int width, int height) {
   win->regionHeight = height;
 }
 
-namespace {
-
-// Area-averaging reduction or enlargement, as a halftone stretch does.
-void Stretch(const uint8_t* pixels, int srcX, int srcY, int srcW, int srcH, uint8_t* out, int outStride,
-             int dstW, int dstH) {
-  for (int dy = 0; dy < dstH; ++dy) {
-    const int y0 = static_cast<int>(static_cast<int64_t>(dy) * srcH / dstH);
-    const int y1 = std::max(y0 + 1, static_cast<int>(static_cast<int64_t>(dy + 1) * srcH / dstH));
-    for (int dx = 0; dx < dstW; ++dx) {
-      const int x0 = static_cast<int>(static_cast<int64_t>(dx) * srcW / dstW);
-      const int x1 = std::max(x0 + 1, static_cast<int>(static_cast<int64_t>(dx + 1) * srcW / dstW));
-      uint32_t sum[3] = {0, 0, 0}, n = 0;
-      for (int y = y0; y < y1; ++y) {
-        const int sy = srcY + y;
-        if (sy < 0 || sy >= 2400) continue;
-        for (int x = x0; x < x1; ++x) {
-          const int sx = srcX + x;
-          if (sx < 0 || sx >= 3000) continue;
-          const uint8_t* p = pixels + static_cast<size_t>(sy) * 9000 + static_cast<size_t>(sx) * 3;
-          sum[0] += p[0];
-          sum[1] += p[1];
-          sum[2] += p[2];
-          ++n;
-        }
-      }
-      uint8_t* o = out + static_cast<size_t>(dy) * outStride + static_cast<size_t>(dx) * 3;
-      for (int c = 0; c < 3; ++c) o[c] = n ? static_cast<uint8_t>((sum[c] + n / 2) / n) : 0;
-    }
-  }
-}
-
-}  // namespace
-
 void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth, int srcHeight,
                   int dstX, int dstY, int dstWidth, int dstHeight) {
   Lock hold(S().lock);
   HWindow* win = Find(S(), window);
-  if (!win || !pixels || srcWidth <= 0 || srcHeight <= 0 || dstWidth <= 0 || dstHeight <= 0) return;
-  const int cw = win->ClientWidth(), ch = win->ClientHeight();
-  const int stride = cw * 3;
-  if (srcWidth == dstWidth && srcHeight == dstHeight) {
-    // Clip the span once, then copy row by row.
-    int x0 = 0, x1 = dstWidth;
-    x0 = std::max({x0, -dstX, -srcX});
-    x1 = std::min({x1, cw - dstX, 3000 - srcX});
-    if (x1 <= x0) return;
-    for (int y = 0; y < dstHeight; ++y) {
-      const int wy = dstY + y, sy = srcY + y;
-      if (wy < 0 || wy >= ch || sy < 0 || sy >= 2400) continue;
-      std::memcpy(&win->surface[static_cast<size_t>(wy) * stride + static_cast<size_t>(dstX + x0) * 3],
-                  pixels + static_cast<size_t>(sy) * 9000 + static_cast<size_t>(srcX + x0) * 3,
-                  static_cast<size_t>(x1 - x0) * 3);
-    }
-    return;
-  }
-  std::vector<uint8_t> scaled(static_cast<size_t>(dstWidth) * dstHeight * 3);
-  Stretch(pixels, srcX, srcY, srcWidth, srcHeight, scaled.data(), dstWidth * 3, dstWidth, dstHeight);
-  for (int y = 0; y < dstHeight; ++y) {
-    const int wy = dstY + y;
-    if (wy < 0 || wy >= ch) continue;
-    for (int x = 0; x < dstWidth; ++x) {
-      const int wx = dstX + x;
-      if (wx < 0 || wx >= cw) continue;
-      std::memcpy(&win->surface[static_cast<size_t>(wy) * stride + static_cast<size_t>(wx) * 3],
-                  &scaled[(static_cast<size_t>(y) * dstWidth + x) * 3], 3);
-    }
-  }
+  if (!win) return;
+  surface::PresentToSurface(win->surface.data(), win->ClientWidth(), win->ClientHeight(), pixels, srcX, srcY,
+                            srcWidth, srcHeight, dstX, dstY, dstWidth, dstHeight);
 }
 
 void FillWindowRect(Window window, int x, int y, int width, int height, uint32_t colour) {
   Lock hold(S().lock);
   HWindow* win = Find(S(), window);
   if (!win) return;
-  const int cw = win->ClientWidth(), ch = win->ClientHeight();
-  for (int wy = std::max(0, y); wy < std::min(ch, y + height); ++wy)
-    for (int wx = std::max(0, x); wx < std::min(cw, x + width); ++wx)
-    {
-      uint8_t* o = &win->surface[(static_cast<size_t>(wy) * cw + wx) * 3];
-      o[0] = static_cast<uint8_t>(colour >> 16);
-      o[1] = static_cast<uint8_t>(colour >> 8);
-      o[2] = static_cast<uint8_t>(colour);
-    }
+  surface::FillSurface(win->surface.data(), win->ClientWidth(), win->ClientHeight(), x, y, width, height, colour);
 }
 
 bool PostToWindow(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {

@@ -1,0 +1,44 @@
+// Files, file stamps and frame image memory on POSIX systems, for every backend but Windows.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}
+
+bool StampOpenFile(std::FILE* file, FileStamp& stamp) {
+  struct stat st;
+  if (!file || fstat(fileno(file), &st) != 0) return false;
+  stamp.size = st.st_size;
+  stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  stamp.changedNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  stamp.id = (static_cast<uint64_t>(st.st_dev) << 40) ^ static_cast<uint64_t>(st.st_ino);
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  const int64_t nowNs = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+  // File times tick in milliseconds: a change within the same tick as the
+  // last one would leave the stamp unchanged, so fresh files are not trusted.
+  stamp.settled = nowNs - std::max(stamp.modifiedNs, stamp.changedNs) > 200000000;
+  return true;
+}
+
+int64_t FileSize(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return -1;
+  return st.st_size;
+}
+
+uint8_t* CreateFrameImagePixels() {
+  return static_cast<uint8_t*>(std::calloc(static_cast<size_t>(3000) * 2400 * 3, 1));
+}
+
+void ReleaseFrameImagePixels(uint8_t* pixels) { std::free(pixels); }
+
+}  // namespace platform

@@ -1,0 +1,47 @@
+// Speaker notes: a frame's notes read from the flow text and drawn as a box on the DisplayBuffer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "capacity.h"
+
+namespace demo {
+
+struct Player;
+class FlowReader;
+
+inline constexpr int kNotesTableLines = 40;
+inline constexpr int kNotesEntryBytes = 499;
+
+// Where a notes line puts its box.
+struct NotesPlacement {
+  bool suppressed = false;  // "-99": no box at all
+  int32_t x = -1, y = -1;   // negative: the default place on that axis
+};
+
+// Reads the placement written after the '#' of a notes line.
+NotesPlacement ParseNotesPlacement(const char* line, int length);
+
+// The lines of one box, as the table holds them.
+struct NotesText {
+  std::array<std::array<char, kNotesEntryBytes>, kNotesTableLines> lines;
+  std::array<int, kNotesTableLines> lengths{};
+  int count = 0;
+};
+
+// Reads the notes text that follows a notes line, `flow` being just after
+// it: at most 40 lines; a longer block is cut there and the rest skipped up to
+// the next '#' or '~' line.
+void ReadNotesText(FlowReader& flow, NotesText& notes);
+
+// Draws the notes of the frame whose action lines ended with the line in
+// hand of `flow` (a notes line, a reference, or anything else for the
+// "Please Wait..." box). `mode` is the frame's composition letter.
+void DrawFrameNotes(Player& player, FlowReader& flow, char mode);
+
+// Draws one notes box from the notes line in hand, or the "Please Wait..."
+// box when that line does not begin with '#'.
+void DrawNotesBox(Player& player, FlowReader& flow, char mode);
+
+}  // namespace demo
