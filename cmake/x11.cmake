@@ -1,0 +1,20 @@
+# The native Linux player: the core on the X11 backend, sharing the software text and POSIX files.
+find_package(X11 REQUIRED)
+file(GLOB X11_SOURCES CONFIGURE_DEPENDS src/platform/x11/*.cpp src/platform/shared/*.cpp)
+add_library(demo_x11 STATIC ${CORE_SOURCES} ${X11_SOURCES} src/platform/headless/text.cpp)
+target_include_directories(demo_x11 PUBLIC src ${X11_INCLUDE_DIR})
+target_link_libraries(demo_x11 PUBLIC Threads::Threads Freetype::Freetype Fontconfig::Fontconfig
+                      ${X11_X11_LIB} ${X11_Xext_LIB})
+add_executable(demoplayer src/platform/player_main.cpp)
+target_link_libraries(demoplayer PRIVATE demo_x11)
+if(DEMO_TESTS)
+  add_subdirectory(tests/e2e/x11)
+  add_executable(x11_unit_tests tests/x11/keys_test.cpp)
+  target_link_libraries(x11_unit_tests PRIVATE demo_x11 GTest::gtest_main)
+  gtest_discover_tests(x11_unit_tests DISCOVERY_TIMEOUT 60)
+endif()
+if(DEMO_TESTS)
+  # The marker scan covers the player program too.
+  target_compile_definitions(unit_tests PRIVATE DEMOPLAYER_PATH="$<TARGET_FILE:demoplayer>")
+  add_dependencies(unit_tests demoplayer)
+endif()
