@@ -1,8 +1,6 @@
 // Unit tests of the window icon: the icon file byte for byte, its colour key, and when none is made.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -181,11 +179,11 @@ TEST(WindowIcon, FailuresAndTheirStatus) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "No file-icon 'demoStack.rxs'");
 
-  ASSERT_EQ(mkdir(demo::kIconFileName, 0755), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(demo::kIconFileName));
   run = WriteIcon(flow, Stack());
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "IconErr1");
-  rmdir(demo::kIconFileName);
+  std::filesystem::remove(demo::kIconFileName);
 }
 
 TEST(WindowIcon, TheMainWindowTakesItAndTheFileGoes) {

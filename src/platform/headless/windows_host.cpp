@@ -8,7 +8,7 @@
 #include "platform/headless/text.h"
 
 // No FreeType on Windows hosts: every character takes a cell half as wide as
-// it is high, drawn as a solid block, so measuring and clipping stay exact.
+// it is high, drawn as a plain bar, so measuring and clipping stay exact.
 namespace {
 
 struct CellFont {
@@ -45,7 +45,11 @@ void DrawTextOnPixels(uint8_t* pixels, int width, int height, size_t stride, pla
   for (int i = 0; i < length; ++i) {
     if (text[i] == ' ') continue;
     const int left = x + i * cw;
-    FillBlock(pixels, width, height, stride, left + 1, y + 2, left + cw - 1, y + cell.height - 2, colour);
+    // A bar across the cell's middle third: ink, like a real glyph's, spans
+    // the advance but covers less than the cell; a gap keeps neighbours apart.
+    const int gapX = cw > 2 ? 1 : 0;
+    const int top = y + cell.height / 3, bottom = std::max(top + 1, y + 2 * cell.height / 3);
+    FillBlock(pixels, width, height, stride, left + gapX, top, left + cw - gapX, bottom, colour);
   }
 }
 
@@ -54,8 +58,10 @@ void DrawTextOnPixels(uint8_t* pixels, int width, int height, size_t stride, pla
 namespace platform {
 
 Font CreateTextFont(const std::string& face, int height, int weight) {
+  (void)face;
   (void)weight;
-  if (face.empty() || height <= 0) return 0;
+  // Any face name, even an empty one, gets a font: the system substitutes one.
+  if (height <= 0) return 0;
   return reinterpret_cast<Font>(new CellFont{height});
 }
 
@@ -65,7 +71,7 @@ bool CanCreateFont(const std::string& face, int height, int weight) {
   (void)height;
   (void)weight;
   // A face name holds at most 31 characters on Windows.
-  return !face.empty() && face.size() < 32;
+  return face.size() < 32;
 }
 
 TextSize MeasureText(Font font, const char* text, int length) {

@@ -1,0 +1,20 @@
+# Cross-builds the Windows player on Linux with Debian's mingw-w64 (posix threads), linked statically.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# No runtime DLL beside the program: a demo is one file that runs anywhere.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(DEMO_PLATFORM win32 CACHE STRING "Platform backend")
+# Tests run the Windows programs through Wine.
+find_program(DEMO_WINE NAMES wine wine64 wine-stable)
+if(DEMO_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${DEMO_WINE})
+endif()

@@ -1,0 +1,71 @@
+# The Windows build: the player on the Win32 backend, and the core's unit tests on the headless backend, run through Wine.
+
+file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
+  src/*.cpp src/content/*.cpp src/imaging/*.cpp src/flow/*.cpp src/shell/*.cpp)
+file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
+
+# The core and its backend form one library: each calls into the other.
+add_library(demo_win32 STATIC ${CORE_SOURCES} ${WIN32_SOURCES})
+target_include_directories(demo_win32 PUBLIC src)
+target_compile_definitions(demo_win32 PUBLIC _WIN32_WINNT=0x0601)
+target_link_libraries(demo_win32 PUBLIC user32 gdi32 kernel32)
+
+# A console program, so that the diagnostics print where it was started.
+add_executable(demoplayer src/platform/player_main.cpp)
+target_link_libraries(demoplayer PRIVATE demo_win32)
+
+if(DEMO_TESTS)
+  enable_testing()
+  # GoogleTest from its Debian source package, built with the cross compiler.
+  set(DEMO_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+  if(EXISTS ${DEMO_GTEST_SOURCE}/CMakeLists.txt)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${DEMO_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    # The headless backend without FreeType: text is measured in fixed cells.
+    # Files come from the Windows backend, the pixel routines are shared.
+    file(GLOB HEADLESS_SOURCES CONFIGURE_DEPENDS src/platform/headless/*.cpp)
+    list(FILTER HEADLESS_SOURCES EXCLUDE REGEX "/text\\.cpp$")
+    add_library(demo_core_headless STATIC ${CORE_SOURCES} ${HEADLESS_SOURCES}
+                src/platform/shared/surface.cpp src/platform/win32/files.cpp)
+    target_include_directories(demo_core_headless PUBLIC src)
+    target_compile_definitions(demo_core_headless PUBLIC _WIN32_WINNT=0x0601)
+    file(GLOB CORE_TESTS CONFIGURE_DEPENDS tests/unit/core_*_test.cpp tests/unit/icon_test.cpp tests/unit/notes_test.cpp
+         tests/unit/text_*_test.cpp)
+    add_executable(unit_tests ${CORE_TESTS} tests/unit/test_support.cpp)
+    target_include_directories(unit_tests PRIVATE tests/unit)
+    target_link_libraries(unit_tests PRIVATE demo_core_headless gtest_main)
+    if(DEMO_WINE)
+      add_test(NAME win32.unit_tests COMMAND ${CMAKE_COMMAND} -E env WINEDEBUG=-all ${DEMO_WINE}
+                                             $<TARGET_FILE:unit_tests>)
+      set_tests_properties(win32.unit_tests PROPERTIES TIMEOUT 600)
+    endif()
+  else()
+    message(STATUS "GoogleTest sources not found in ${DEMO_GTEST_SOURCE}: Windows unit tests are not built")
+  endif()
+endif()
+
+if(DEMO_TESTS)
+  # A player holding the marker would take its own code for appended content.
+  add_test(NAME win32.no_marker_in_player
+           COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:demoplayer> -P ${CMAKE_SOURCE_DIR}/cmake/check_no_marker.cmake)
+endif()
+
+# The end-to-end suite needs the host tools: demotool bundles and renders,
+# and the packed sample, both from a Linux build tree of this source.
+set(DEMO_HOST_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH "Linux build tree with demotool and the packed sample")
+find_program(DEMO_XVFB Xvfb)
+find_program(DEMO_XDOTOOL xdotool)
+find_program(DEMO_IMPORT import)
+find_program(DEMO_COMPARE compare)
+find_program(DEMO_XDPYINFO xdpyinfo)
+if(DEMO_TESTS AND DEMO_WINE AND DEMO_XVFB AND DEMO_XDOTOOL AND DEMO_IMPORT AND DEMO_COMPARE AND DEMO_XDPYINFO
+   AND EXISTS ${DEMO_HOST_BUILD}/demotool)
+  add_test(NAME win32.e2e
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/win32/run_e2e.sh $<TARGET_FILE:demoplayer>
+                   ${DEMO_HOST_BUILD}/demotool ${DEMO_HOST_BUILD}/sample ${CMAKE_BINARY_DIR}/e2e-shots)
+  set_tests_properties(win32.e2e PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
+elseif(DEMO_TESTS)
+  message(STATUS "Windows end-to-end suite not registered: needs wine, Xvfb, xdotool, ImageMagick, xdpyinfo "
+                 "and demotool in ${DEMO_HOST_BUILD}")
+endif()

@@ -1,0 +1,230 @@
+// The Win32 platform: window classes, windows, painting, messages and input, feeding the core's procedures.
+#include <map>
+#include <mutex>
+
+#include "platform/platform.h"
+#include "platform/win32/state.h"
+
+namespace win32 {
+
+namespace {
+
+std::mutex& Lock() {
+  static std::mutex lock;
+  return lock;
+}
+
+// The core's procedure for each registered class, found by the class atom.
+std::map<ATOM, platform::WindowProc>& Procs() {
+  static std::map<ATOM, platform::WindowProc> procs;
+  return procs;
+}
+
+// Each window's drawing context, taken once and kept, as the player keeps
+// its main window's; the halftone mode set on it stays.
+std::map<HWND, HDC>& WindowDCs() {
+  static std::map<HWND, HDC> dcs;
+  return dcs;
+}
+
+HWND H(platform::Window window) { return reinterpret_cast<HWND>(window); }
+
+HDC WindowDC(HWND hwnd) {
+  std::lock_guard<std::mutex> hold(Lock());
+  auto it = WindowDCs().find(hwnd);
+  if (it != WindowDCs().end()) return it->second;
+  HDC dc = GetDC(hwnd);
+  if (!dc) return nullptr;
+  SetStretchBltMode(dc, HALFTONE);
+  SetBrushOrgEx(dc, 0, 0, nullptr);
+  WindowDCs()[hwnd] = dc;
+  return dc;
+}
+
+void ForgetWindowDC(HWND hwnd) {
+  std::lock_guard<std::mutex> hold(Lock());
+  auto it = WindowDCs().find(hwnd);
+  if (it == WindowDCs().end()) return;
+  ReleaseDC(hwnd, it->second);
+  WindowDCs().erase(it);
+}
+
+LRESULT CALLBACK Trampoline(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The frame is always drawn whole by the paint: erasing first would only flicker or wipe it.
+  if (message == WM_ERASEBKGND) return 1;
+  platform::WindowProc proc = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(Lock());
+    auto it = Procs().find(static_cast<ATOM>(GetClassWord(hwnd, GCW_ATOM)));
+    if (it != Procs().end()) proc = it->second;
+  }
+  if (!proc) return DefWindowProcA(hwnd, message, wParam, lParam);
+  LRESULT result = proc(reinterpret_cast<platform::Window>(hwnd), message, wParam, lParam);
+  // A procedure that left the window invalid would be asked to paint forever.
+  if (message == WM_PAINT) ValidateRect(hwnd, nullptr);
+  if (message == WM_NCDESTROY) ForgetWindowDC(hwnd);
+  return result;
+}
+
+}  // namespace
+
+}  // namespace win32
+
+namespace platform {
+
+using win32::H;
+
+bool RegisterWindowClass(const WindowClass& windowClass) {
+  if (windowClass.name.empty()) return false;
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = 0;  // no double-click messages: a double click is two presses
+  wc.lpfnWndProc = win32::Trampoline;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hbrBackground = CreateSolidBrush(windowClass.background);
+  wc.lpszClassName = windowClass.name.c_str();
+  if (!windowClass.smallIconPath.empty())
+    wc.hIconSm = static_cast<HICON>(
+        LoadImageA(nullptr, windowClass.smallIconPath.c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+  std::lock_guard<std::mutex> hold(win32::Lock());
+  ATOM atom = RegisterClassExA(&wc);
+  if (!atom) {
+    if (wc.hIconSm) DestroyIcon(wc.hIconSm);
+    DeleteObject(wc.hbrBackground);
+    return false;
+  }
+  win32::Procs()[atom] = windowClass.proc;
+  return true;
+}
+
+Window MakeWindow(const std::string& className, const std::string& title, uint32_t style, int x, int y,
+                  int width, int height) {
+  HWND hwnd = CreateWindowExA(0, className.c_str(), title.c_str(), style, x, y, width, height, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  return reinterpret_cast<Window>(hwnd);
+}
+
+void DestroyWindow(Window window) { ::DestroyWindow(H(window)); }
+
+void MoveWindow(Window window, int x, int y, int width, int height) {
+  SetWindowPos(H(window), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ShowWindow(Window window, int command) {
+  HWND hwnd = H(window);
+  switch (command) {
+    case kSwHide:
+      ::ShowWindow(hwnd, SW_HIDE);
+      break;
+    case kSwMinimize:
+      ::ShowWindow(hwnd, SW_MINIMIZE);
+      break;
+    default:
+      // Showing never changes the foreground here, as on every backend: an
+      // activation would re-enter the frame display from inside its own
+      // window placement. The core activates explicitly where it means to.
+      ::ShowWindow(hwnd, IsIconic(hwnd) ? SW_SHOWNOACTIVATE : SW_SHOWNA);
+      break;
+  }
+}
+
+void UpdateWindow(Window window) { ::UpdateWindow(H(window)); }
+
+bool IsWindowVisible(Window window) { return ::IsWindowVisible(H(window)) != FALSE; }
+
+Rect GetWindowRect(Window window) {
+  RECT r{};
+  if (!::GetWindowRect(H(window), &r)) return {};
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+void SetForegroundWindow(Window window) { ::SetForegroundWindow(H(window)); }
+
+Window GetForegroundWindow() { return reinterpret_cast<Window>(::GetForegroundWindow()); }
+
+void SetWindowRegion(Window window, Region region, int width, int height) {
+  HRGN rgn = nullptr;
+  if (region == Region::Rectangle)
+    rgn = CreateRectRgn(0, 0, width, height);
+  else if (region == Region::RoundedTop)
+    rgn = CreateRoundRectRgn(0, 0, width, height, 11, 11);
+  // The system owns the region from here on; the next paint shows it.
+  if (!SetWindowRgn(H(window), rgn, FALSE) && rgn) DeleteObject(rgn);
+}
+
+void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth, int srcHeight,
+                  int dstX, int dstY, int dstWidth, int dstHeight) {
+  if (srcWidth <= 0 || srcHeight <= 0 || dstWidth <= 0 || dstHeight <= 0) return;
+  HDC target = win32::WindowDC(H(window));
+  win32::GdiGuard hold;
+  HDC source = win32::ImageDC(pixels);
+  if (!target || !source) return;
+  if (srcWidth == dstWidth && srcHeight == dstHeight)
+    BitBlt(target, dstX, dstY, dstWidth, dstHeight, source, srcX, srcY, SRCCOPY);
+  else
+    StretchBlt(target, dstX, dstY, dstWidth, dstHeight, source, srcX, srcY, srcWidth, srcHeight, SRCCOPY);
+  GdiFlush();
+}
+
+void FillWindowRect(Window window, int x, int y, int width, int height, uint32_t colour) {
+  HDC target = win32::WindowDC(H(window));
+  if (!target || width <= 0 || height <= 0) return;
+  win32::GdiGuard hold;
+  HBRUSH brush = CreateSolidBrush(colour);
+  RECT r{x, y, x + width, y + height};
+  FillRect(target, &r, brush);
+  DeleteObject(brush);
+  GdiFlush();
+}
+
+void DrawTextOnWindow(Window window, Font font, int x, int y, const char* text, int length, uint32_t colour,
+                      bool opaque, uint32_t background) {
+  HDC target = win32::WindowDC(H(window));
+  win32::GdiGuard hold;
+  win32::DrawTextOnDC(target, font, x, y, text, length, colour, opaque, background);
+  GdiFlush();
+}
+
+bool PostToWindow(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return PostMessageA(H(window), message, wParam, lParam) != FALSE;
+}
+
+intptr_t SendToWindow(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return SendMessageA(H(window), message, wParam, lParam);
+}
+
+intptr_t DefaultWindowProc(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return DefWindowProcA(H(window), message, wParam, lParam);
+}
+
+void PostQuitMessage(int code) { ::PostQuitMessage(code); }
+
+int RunMessageLoop(void (*afterDispatch)(uint32_t message, uintptr_t wParam, void* context), void* context) {
+  MSG msg;
+  while (true) {
+    BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(msg.wParam);
+    if (got < 0) return -1;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    if (afterDispatch) afterDispatch(msg.message, msg.wParam, context);
+  }
+}
+
+// ---- input ----
+
+Point CursorPosition() {
+  POINT p{};
+  GetCursorPos(&p);
+  return {p.x, p.y};
+}
+
+void MoveCursor(int x, int y) { SetCursorPos(x, y); }
+
+void SetCursorShape(int cursorId) {
+  SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(cursorId)));
+}
+
+bool AsyncKeyDown(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+
+}  // namespace platform

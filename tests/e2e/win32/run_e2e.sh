@@ -1,0 +1,333 @@
+#!/usr/bin/env bash
+# Plays the bundled sample with the Windows player under Wine on a virtual X display, drives it with xdotool and checks screenshots.
+#
+# usage: run_e2e.sh PLAYER_EXE DEMOTOOL SAMPLE_DIR [KEEP_DIR]
+#   PLAYER_EXE  the cross-built demoplayer.exe
+#   DEMOTOOL    a host demotool (bundles the demo and renders reference frames)
+#   SAMPLE_DIR  the packed sample (demoFlow.txt, demoStack.rxs)
+#   KEEP_DIR    optional: screenshots and logs are kept there
+# Needs wine, Xvfb, xdotool and ImageMagick (import, convert, compare).
+set -euo pipefail
+
+player=$(realpath "$1")
+demotool=$(realpath "$2")
+sample=$(realpath "$3")
+keep=${4:-}
+
+work=$(mktemp -d /tmp/demo_e2e_win32.XXXXXX)
+shots=$work/shots
+mkdir -p "$shots"
+xvfb_pid=
+player_pid=
+failures=0
+
+cleanup() {
+  # Only what this script started is stopped.
+  [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null || true
+  [ -n "${WINEPREFIX:-}" ] && [ "$WINEPREFIX" = "$work/prefix" ] && wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  [ -n "${small_pid:-}" ] && kill "$small_pid" 2>/dev/null || true
+  if [ -n "$keep" ]; then
+    mkdir -p "$keep" && cp -r "$shots" "$work"/*.log "$keep"/ 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+note() { echo "e2e: $*"; }
+fail() {
+  echo "e2e: FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+die() {
+  echo "e2e: FAIL: $*" >&2
+  [ -f "$work/player.log" ] && sed 's/^/  player: /' "$work/player.log" >&2
+  exit 1
+}
+
+# Waits for a condition; the limit only guards against a hang, it measures nothing.
+wait_for() {
+  local what=$1
+  shift
+  for _ in $(seq 1 600); do
+    if "$@" >/dev/null 2>&1; then return 0; fi
+    sleep 0.1
+  done
+  die "timed out waiting for $what"
+}
+
+# ---- the virtual display and a fresh Wine prefix ----
+display=
+for n in $(seq 90 140); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=:$n; break; fi
+done
+[ -n "$display" ] || die "no free X display number"
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+wait_for "the X display" xdpyinfo
+export WINEPREFIX=${DEMO_E2E_WINEPREFIX:-$work/prefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+wineboot -i >"$work/wineboot.log" 2>&1 || die "wineboot failed"
+
+# ---- a self-contained demo made from the Windows player ----
+mkdir -p "$work/run"
+"$demotool" bundle "$sample" --player "$player" -o "$work/run/demo.exe" >"$work/bundle.log" 2>&1 ||
+  die "demotool bundle failed: $(cat "$work/bundle.log")"
+
+
+render() {  # render FRAME OUT.png
+  "$demotool" render "$sample" "$1" -o "$2" >/dev/null 2>&1 || die "demotool render $1 failed"
+}
+
+shot() { import -window root "$shots/$1.png"; }
+
+# The window's top-left corner on the screen.
+window_origin() {
+  local id
+  id=$(xdotool search --onlyvisible --name "^$1\$" | head -1)
+  [ -n "$id" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  echo "$X $Y"
+}
+
+# Frame pixels of a screenshot: the window's client area below the title
+# band (the status title is text), with the corners the region cuts off blackened.
+band=28
+frame_part() {  # frame_part IN.png X Y W H OUT.png
+  local in=$1 x=$2 y=$3 w=$4 h=$5 out=$6
+  convert "$in" -crop "${w}x$((h - band))+$x+$((y + band))" +repage -fill black \
+    -draw "rectangle 0,$((h - band - 6)) 5,$((h - band - 1))" \
+    -draw "rectangle $((w - 6)),$((h - band - 6)) $((w - 1)),$((h - band - 1))" "$out"
+}
+
+differing_pixels() {  # differing_pixels A.png B.png
+  compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1 || true
+}
+
+colour_count() {  # colour_count IN.png COLOUR
+  convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Checks the window shows FRAME exactly (outside text); returns the count of differing pixels.
+frame_diff() {  # frame_diff SHOT FRAME
+  render "$2" "$work/ref-$2.png"
+  local w h
+  w=$(identify -format '%w' "$work/ref-$2.png")
+  h=$(identify -format '%h' "$work/ref-$2.png")
+  frame_part "$shots/$1.png" "$wx" "$wy" "$w" "$h" "$work/got-$1.png"
+  frame_part "$work/ref-$2.png" 0 0 "$w" "$h" "$work/want-$1.png"
+  differing_pixels "$work/got-$1.png" "$work/want-$1.png"
+}
+
+# The player writes text-mode output: lines end in CR LF.
+current_log=player
+log() { tr -d '\r' <"$work/${1:-$current_log}.log"; }
+shows_frame() { log | grep -q "Frame $1: $2\$"; }
+frame_count() { log | grep -c "Frame " || true; }
+more_frames() { [ "$(frame_count)" -gt "$before" ]; }
+last_frame() { log | grep -o "Frame .*" | tail -1; }
+
+# ---- run 1: splash, keys, pointer, help, notes, Esc ----
+note "starting the bundled demo"
+(cd "$work/run" && exec wine demo.exe >"$work/player.log" 2>"$work/player-err.log") &
+player_pid=$!
+
+wait_for "the splash window" window_origin "Tavrin Demo"
+read -r sx sy < <(window_origin "Tavrin Demo")
+# The splash paints its text once the frame index is complete.
+sleep 1
+shot splash
+splash_bg=$(convert "$shots/splash.png" -crop 750x570+"$sx"+"$sy" +repage miff:- | colour_count - 'rgb(200,255,200)')
+[ "$splash_bg" -gt 100000 ] || fail "the splash window is not painted in its background colour ($splash_bg pixels)"
+
+xdotool mousemove $((sx + 375)) $((sy + 300)) click 1
+wait_for "the main window" window_origin "galculator"
+wait_for "frame 0" shows_frame 0 welcome
+read -r wx wy < <(window_origin "galculator")
+note "main window at $wx,$wy"
+sleep 1
+shot welcome-notes
+notes_px=$(convert "$shots/welcome-notes.png" -crop 800x600+"$wx"+"$wy" +repage miff:- | colour_count - 'rgb(200,255,200)')
+[ "$notes_px" -gt 5000 ] || fail "no speaker notes on the first frame ($notes_px pixels of their colour)"
+
+# F4 hides the notes: what is left is the composed frame, pixel for pixel.
+before=$(frame_count)
+xdotool key F4
+wait_for "the frame shown again after F4" more_frames
+sleep 0.5
+shot welcome
+d=$(frame_diff welcome welcome)
+[ "$d" = 0 ] || fail "frame 'welcome' differs from demotool render in $d pixels"
+notes_px=$(convert "$shots/welcome.png" -crop 800x600+"$wx"+"$wy" +repage miff:- | colour_count - 'rgb(200,255,200)')
+[ "$notes_px" -lt 100 ] || fail "F4 did not hide the notes ($notes_px pixels of their colour)"
+
+# A key starts the demo; its timers run on to the calculator's home frame.
+xdotool key space
+wait_for "frame 1" shows_frame 1 move-a1
+wait_for "frame 7 by the timers" shows_frame 7 home
+sleep 0.5
+shot home
+d=$(frame_diff home home)
+[ "$d" = 0 ] || fail "frame 'home' differs from demotool render in $d pixels"
+
+# F1 draws the help boxes in red over the hotspots.
+before=$(frame_count)
+xdotool key F1
+wait_for "the frame shown again after F1" more_frames
+sleep 0.5
+shot home-help
+red_ref=$(colour_count "$work/ref-home.png" 'rgb(255,0,0)')
+red_got=$(convert "$shots/home-help.png" -crop 800x600+"$wx"+"$wy" +repage miff:- | colour_count - 'rgb(255,0,0)')
+[ "$red_got" -gt $((red_ref + 400)) ] || fail "F1 drew no help boxes ($red_got red pixels, frame has $red_ref)"
+before=$(frame_count)
+xdotool key F1
+wait_for "the frame shown again after F1" more_frames
+
+# Hover over the 1 key, press and release on it.
+xdotool mousemove $((wx + 80)) $((wy + 470))
+wait_for "the hover frame" shows_frame 8 hover-1
+xdotool mousedown 1
+wait_for "the pressed frame" shows_frame 9 press-1
+xdotool mouseup 1
+wait_for "the typed frame" shows_frame 10 typed-1
+sleep 0.5
+shot typed-1
+d=$(frame_diff typed-1 typed-1)
+[ "$d" = 0 ] || fail "frame 'typed-1' differs from demotool render in $d pixels"
+xdotool mousemove $((wx + 240)) $((wy + 470)) click 1
+wait_for "the next typed frame" shows_frame 11 typed-12
+
+# Left Arrow steps back, Home returns to the home frame.
+before=$(frame_count)
+xdotool key Left
+wait_for "a frame after Left Arrow" more_frames
+[ "$(last_frame)" = "Frame 10: typed-1" ] ||
+  fail "Left Arrow did not step back to typed-1: $(last_frame)"
+before=$(frame_count)
+xdotool key Home
+wait_for "a frame after Home" more_frames
+[ "$(last_frame)" = "Frame 7: home" ] ||
+  fail "Home did not return to home: $(last_frame)"
+
+# Shift glides the pointer to the next action's place: inside the 1 key's hotspot.
+xdotool mousemove $((wx + 700)) $((wy + 80))
+sleep 0.3
+xdotool key shift
+glided() {
+  eval "$(xdotool getmouselocation --shell)"
+  local fx=$((X - wx)) fy=$((Y - wy))
+  [ "$fx" -ge 6 ] && [ "$fx" -le 158 ] && [ "$fy" -ge 429 ] && [ "$fy" -le 508 ]
+}
+wait_for "the pointer to glide into the 1 key" glided
+hovered() { [ "$(last_frame)" = "Frame 8: hover-1" ]; }
+wait_for "the hover frame after the glide" hovered
+
+# Esc ends the demo with status 0.
+xdotool key Escape
+status=0
+wait "$player_pid" || status=$?
+player_pid=
+[ "$status" = 0 ] || fail "Esc ended the player with status $status"
+note "run 1 done: $(frame_count) frames shown"
+
+# ---- run 2: a start frame on the command line, no splash, then a close request ----
+cp "$sample/demoFlow.txt" "$sample/demoStack.rxs" "$player" "$work/run/"
+current_log=player2
+(cd "$work/run" && exec wine "$(basename "$player")" typed-1 >"$work/player2.log" 2>&1) &
+player_pid=$!
+wait_for "the main window" window_origin "galculator"
+started() { log player2 | grep -q 'Frame 10: typed-1$'; }
+wait_for "the start frame" started
+if xdotool search --onlyvisible --name '^Tavrin Demo$' >/dev/null 2>&1; then fail "a start frame argument still showed the splash"; fi
+read -r wx wy < <(window_origin "galculator")
+before=$(frame_count)
+xdotool key F4
+wait_for "the frame shown again after F4" more_frames
+sleep 0.5
+shot arg-start
+d=$(frame_diff arg-start typed-1)
+[ "$d" = 0 ] || fail "side-file frame 'typed-1' differs from demotool render in $d pixels"
+# Alt+F4 is the system's close request (WM_CLOSE through the default procedure).
+xdotool key alt+F4
+status=0
+wait "$player_pid" || status=$?
+player_pid=
+[ "$status" = 0 ] || fail "the close request ended the player with status $status"
+
+# ---- run 3: a bundled demo with a non-ASCII name, started from another folder ----
+current_log=player4
+mkdir -p "$work/démo folder"
+cp "$work/run/demo.exe" "$work/démo folder/démo.exe"
+(cd "$work" && LC_ALL=C.UTF-8 exec wine "démo folder/démo.exe" home >"$work/player4.log" 2>&1) &
+player_pid=$!
+wait_for "the home frame of the renamed demo" shows_frame 7 home
+xdotool key Escape
+status=0
+wait "$player_pid" || status=$?
+player_pid=
+[ "$status" = 0 ] || fail "the renamed demo ended with status $status"
+
+# ---- run 4: a screen smaller than the frame: the halftone-stretched copy ----
+# A second display of 640 x 480 makes the player scale the 800 x 600 frame to
+# 0.8. The stretch is the system's, so it is compared with a box-filtered
+# reduction of the composed frame within a small error, not pixel for pixel.
+small=
+for n in $(seq $((${display#:} + 1)) 160); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then small=:$n; break; fi
+done
+[ -n "$small" ] || die "no free X display number for the small screen"
+Xvfb "$small" -screen 0 640x480x24 -nolisten tcp >"$work/xvfb-small.log" 2>&1 &
+small_pid=$!
+export DISPLAY=$small
+wait_for "the small X display" xdpyinfo
+# A Wine session keeps the display it started on: end it (no player runs now).
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+current_log=player5
+(cd "$work/run" && exec wine "$(basename "$player")" home >"$work/player5.log" 2>&1) &
+player_pid=$!
+wait_for "the scaled home frame" shows_frame 7 home
+wait_for "the main window on the small screen" window_origin "galculator"
+read -r wx wy < <(window_origin "galculator")
+before=$(frame_count)
+xdotool key F4
+wait_for "the frame shown again after F4" more_frames
+sleep 0.5
+shot scaled-home
+render home "$work/ref-home.png"
+convert "$work/ref-home.png" -filter Box -resize 640x480! "$work/ref-home-small.png"
+frame_part "$shots/scaled-home.png" "$wx" "$wy" 640 480 "$work/got-scaled.png"
+frame_part "$work/ref-home-small.png" 0 0 640 480 "$work/want-scaled.png"
+error=$(compare -metric RMSE "$work/got-scaled.png" "$work/want-scaled.png" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p' || true)
+awk -v e="${error:-1}" 'BEGIN { exit !(e < 0.05) }' || fail "the stretched frame is far from the composed one (RMSE $error)"
+note "stretched frame RMSE $error"
+xdotool key Escape
+status=0
+wait "$player_pid" || status=$?
+player_pid=
+[ "$status" = 0 ] || fail "the scaled player ended with status $status"
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+kill "$small_pid" 2>/dev/null || true
+export DISPLAY=$display
+
+# ---- run 5: no content at all is a fatal failure with a non-zero status ----
+mkdir -p "$work/empty"
+cp "$player" "$work/empty/"
+(cd "$work/empty" && exec wine "$(basename "$player")" >"$work/player3.log" 2>&1) &
+player_pid=$!
+ended() { ! kill -0 "$player_pid" 2>/dev/null; }
+wait_for "the player to end without content" ended
+status=0
+wait "$player_pid" || status=$?
+player_pid=
+log player3 | grep -q . || fail "a demo without content printed no diagnostic"
+[ "$status" != 0 ] || fail "a demo without content ended with status 0"
+
+if [ "$failures" -gt 0 ]; then
+  echo "e2e: $failures check(s) failed" >&2
+  exit 1
+fi
+note "all checks passed"
