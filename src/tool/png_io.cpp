@@ -1,6 +1,8 @@
 // PNG reading and writing through libpng, with its longjmp errors kept in one place.
 #include "tool/png_io.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -206,6 +208,21 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb
     return false;
   }
   return true;
+}
+
+bool WriteBgrPng(const std::string& path, int width, int height, const uint8_t* bgr, size_t stride,
+                 std::string& error) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0) * 3);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* src = bgr + static_cast<size_t>(y) * stride;
+    uint8_t* dst = rgb.data() + static_cast<size_t>(y) * width * 3;
+    for (int x = 0; x < width; ++x) {
+      dst[3 * x] = src[3 * x + 2];
+      dst[3 * x + 1] = src[3 * x + 1];
+      dst[3 * x + 2] = src[3 * x];
+    }
+  }
+  return WritePng(path, width, height, rgb.data(), static_cast<size_t>(width) * 3, error);
 }
 
 }  // namespace demotool

@@ -25,4 +25,9 @@ bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint8
 bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb, size_t stride,
               std::string& error);
 
+// Writes rows of blue-green-red pixels (a FrameImage, a window shot), `stride`
+// bytes apart, as an RGB PNG, like WritePng.
+bool WriteBgrPng(const std::string& path, int width, int height, const uint8_t* bgr, size_t stride,
+                 std::string& error);
+
 }  // namespace demotool

@@ -99,18 +99,8 @@ int RunRender(const std::vector<std::string>& args) {
   for (int32_t f : sequence) ComposeFrame(*player, flow, f);
 
   const int w = pkg.frameWidth, h = pkg.frameHeight;
-  std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
-  for (int y = 0; y < h; ++y) {
-    const uint8_t* src = player->frameBuffer.Row(y);
-    uint8_t* dst = rgb.data() + static_cast<size_t>(y) * w * 3;
-    for (int x = 0; x < w; ++x) {
-      dst[3 * x] = src[3 * x + 2];
-      dst[3 * x + 1] = src[3 * x + 1];
-      dst[3 * x + 2] = src[3 * x];
-    }
-  }
   std::string error;
-  if (!WritePng(outPath.string(), w, h, rgb.data(), static_cast<size_t>(w) * 3, error))
+  if (!WriteBgrPng(outPath.string(), w, h, player->frameBuffer.Row(0), demo::kImageStride, error))
     throw ToolError{error};
   std::fflush(stderr);
   std::printf("%s: frame #%d \"%s\", %d x %d\n", Printable(outPath.string()).c_str(), frame,

@@ -114,19 +114,13 @@ void ClickSplash() {
 
 void SavePng(const std::string& dir, const std::string& name, int width, int height,
              const std::vector<uint8_t>& bgr) {
-  std::vector<uint8_t> rgb(bgr.size());
-  for (size_t i = 0; i + 2 < bgr.size(); i += 3) {
-    rgb[i] = bgr[i + 2];
-    rgb[i + 1] = bgr[i + 1];
-    rgb[i + 2] = bgr[i];
-  }
-  std::string error;
-  const std::string path = (fs::path(dir) / (name + ".png")).string();
   if (width <= 0 || height <= 0) {
     Note("run: %s has no pixels\n", name);
     return;
   }
-  if (!WritePng(path, width, height, rgb.data(), static_cast<size_t>(width) * 3, error))
+  std::string error;
+  const std::string path = (fs::path(dir) / (name + ".png")).string();
+  if (!WriteBgrPng(path, width, height, bgr.data(), static_cast<size_t>(width) * 3, error))
     throw ToolError{error};
 }
 

@@ -53,18 +53,9 @@ class Unpacker {
     return target;
   }
   void WriteImage(const demo::FrameImage& image, const std::string& name) {
-    const int w = pkg_.frameWidth, h = pkg_.frameHeight;
-    for (int y = 0; y < h; ++y) {
-      const uint8_t* src = image.Row(y);
-      uint8_t* dst = rgb_.data() + static_cast<size_t>(y) * w * 3;
-      for (int x = 0; x < w; ++x) {
-        dst[3 * x] = src[3 * x + 2];
-        dst[3 * x + 1] = src[3 * x + 1];
-        dst[3 * x + 2] = src[3 * x];
-      }
-    }
     std::string error;
-    if (!WritePng(Output(name).string(), w, h, rgb_.data(), static_cast<size_t>(w) * 3, error))
+    if (!WriteBgrPng(Output(name).string(), pkg_.frameWidth, pkg_.frameHeight, image.Row(0),
+                     demo::kImageStride, error))
       throw ToolError{error};
   }
 
@@ -73,7 +64,6 @@ class Unpacker {
   const fs::path outDir_;
   const std::vector<fs::path> inputs_;
   std::string label_;
-  std::vector<uint8_t> rgb_;
 };
 
 int64_t Unpacker::Run() {
@@ -92,7 +82,6 @@ int64_t Unpacker::Run() {
     std::memset(image->pixels, 0, static_cast<size_t>(demo::kImageStride) * demo::kImageHeight);
     image->ForgetRows();
   }
-  rgb_.assign(static_cast<size_t>(pkg_.frameWidth) * pkg_.frameHeight * 3, 0);
 
   const bool progress = ::isatty(STDERR_FILENO) != 0;
   std::string storyboard, name;
