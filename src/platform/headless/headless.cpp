@@ -62,6 +62,8 @@ void Reset() {
   s.keysDown.clear();
   s.dragWindow = 0;
   s.endHandler = nullptr;
+  std::lock_guard<std::mutex> threads(Threads().lock);
+  Threads().hurry = false;
 }
 
 void SetProgramPath(const std::string& path) {

@@ -47,6 +47,12 @@ void PostTo(platform::Window window, uint32_t message, uintptr_t wParam, intptr_
 // within `timeoutMs`.
 bool WaitIdle(int timeoutMs);
 
+// Ends the session's waiting: every Sleep returns at once, now and until the
+// next Reset, and this waits until every thread the platform started has
+// returned. False when some still run after `timeoutMs`. A harness that plays
+// many sessions in one process calls it before freeing a player.
+bool FinishThreads(int timeoutMs);
+
 // A window of another program that has no loop: messages sent to it are
 // handled at once by the default procedure (WM_SETTEXT sets its text).
 platform::Window MakeForeignWindow();

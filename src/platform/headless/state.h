@@ -67,6 +67,7 @@ struct State {
   std::condition_variable changed;
   std::string programPath;
   platform::Rect screen{0, 0, 1280, 1024};
+
   platform::Rect workArea{0, 0, 1280, 984};
   std::vector<MessageBoxRecord> boxes;
   int detaches = 0;
@@ -93,5 +94,15 @@ struct State {
 };
 
 State& S();
+
+// Threads the platform started and the sleeps they are in; kept apart from
+// State so that a sleeping thread never holds up the windows.
+struct ThreadBoard {
+  std::mutex lock;
+  std::condition_variable changed;
+  int live = 0;
+  bool hurry = false;  // sleeps end at once until the next Reset
+};
+ThreadBoard& Threads();
 
 }  // namespace headless

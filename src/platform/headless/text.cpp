@@ -289,6 +289,11 @@ void DrawTextOnPixels(uint8_t* pixels, int width, int height, size_t stride, pla
 
 }  // namespace textengine
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) && !defined(__SANITIZE_ADDRESS__)
+#define __SANITIZE_ADDRESS__ 1  // clang's way of saying it
+#endif
+#endif
 #if defined(__SANITIZE_ADDRESS__)
 // fontconfig loses a few bytes while it parses its configuration, once per
 // process; that is not ours to mend.

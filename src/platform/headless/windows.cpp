@@ -199,6 +199,19 @@ void PostTo(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) 
   PostLocked(S(), window, message, wParam, lParam);
 }
 
+ThreadBoard& Threads() {
+  static ThreadBoard board;
+  return board;
+}
+
+bool FinishThreads(int timeoutMs) {
+  ThreadBoard& board = Threads();
+  std::unique_lock<std::mutex> hold(board.lock);
+  board.hurry = true;
+  board.changed.notify_all();
+  return board.changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return board.live == 0; });
+}
+
 bool WaitIdle(int timeoutMs) {
   Lock hold(S().lock);
   auto idle = [] {
@@ -603,17 +616,28 @@ bool AsyncKeyDown(int virtualKey) {
 // ---- threads and time ----
 
 void StartThread(void (*body)(void*), void* argument) {
-  std::thread([body, argument] {
+  headless::ThreadBoard& board = headless::Threads();
+  {
+    std::lock_guard<std::mutex> hold(board.lock);
+    ++board.live;
+  }
+  std::thread([body, argument, &board] {
     try {
       body(argument);
     } catch (const ProcessEnded&) {
       // The end handler has already dealt with the ending.
     }
+    std::lock_guard<std::mutex> hold(board.lock);
+    --board.live;
+    board.changed.notify_all();
   }).detach();
 }
 
 void Sleep(int milliseconds) {
-  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  if (milliseconds <= 0) return;
+  headless::ThreadBoard& board = headless::Threads();
+  std::unique_lock<std::mutex> hold(board.lock);
+  board.changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [&] { return board.hurry; });
 }
 
 }  // namespace platform

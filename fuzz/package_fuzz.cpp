@@ -1,0 +1,34 @@
+// Fuzz target: the program file scan and the package header, then the flow and index read through it.
+#include "content/frame_index.h"
+#include "content/package.h"
+#include "content/settings.h"
+#include "fuzz_support.h"
+#include "platform/headless/headless.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  demo::Player& p = fuzz::SharedPlayer();
+  // Half the inputs carry the marker, so that the header behind it is reached.
+  std::string file;
+  if (data[0] & 1) file = "MZ" + demo::ContentMarker();
+  file.append(fuzz::Bytes(data + 1, size - 1));
+  headless::SetProgramPath(fuzz::WriteScratch("program.bin", file));
+  const int status = fuzz::Guard([&] { demo::LocateContent(p); });
+  if (status != -1) return 0;
+  const demo::DemoPackage& pkg = p.package;
+  // Accepted content lies inside the file and has a usable frame size.
+  fuzz::Check(pkg.frameWidth >= 1 && pkg.frameWidth <= demo::kImageWidth);
+  fuzz::Check(pkg.frameHeight >= 1 && pkg.frameHeight <= demo::kImageHeight);
+  if (!demo::UsesSideFiles(pkg)) {
+    fuzz::Check(pkg.flowStart >= 0 && pkg.flowStart <= pkg.flowEnd);
+    fuzz::Check(pkg.flowEnd <= static_cast<int64_t>(file.size()));
+    fuzz::Check(pkg.stackBase == pkg.flowEnd);
+  }
+  fuzz::Guard([&] {
+    demo::ReadSettings(p);
+    demo::BuildFrameIndex(p);
+  });
+  for (int32_t f = 0; f <= p.index.lastFrame; ++f)
+    fuzz::Check(p.index.recordOffsets[f] >= pkg.flowStart && p.index.recordOffsets[f] < pkg.flowEnd);
+  return 0;
+}
