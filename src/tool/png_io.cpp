@@ -117,6 +117,12 @@ bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint8
   rgb.clear();
   width = height = 0;
   ReadJob job;
+  // A pipe, terminal or device would block the read or never end it.
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    error = "'" + path + "' is not a regular file";
+    return false;
+  }
   job.file = std::fopen(path.c_str(), "rb");
   if (!job.file) {
     error = Errno("cannot open", path);

@@ -1,5 +1,6 @@
 // PNG reading and writing: every PNG kind comes back as 8-bit RGB, hostile files fail cleanly.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <png.h>
 #include <zlib.h>
 
@@ -238,6 +239,14 @@ TEST(DemotoolPngIo, HostileFilesFailWithAMessage) {
   EXPECT_NE(error.find("not a PNG"), std::string::npos) << error;
   EXPECT_FALSE(ReadPng(dir.File("absent.png"), w, h, rgb, error));
   EXPECT_NE(error.find("absent.png"), std::string::npos) << error;
+
+  // A pipe nobody writes to would block the read for ever; a folder never ends it.
+  ASSERT_EQ(mkfifo(dir.File("pipe.png").c_str(), 0600), 0);
+  EXPECT_FALSE(ReadPng(dir.File("pipe.png"), w, h, rgb, error));
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  std::filesystem::create_directory(dir.File("folder.png"));
+  EXPECT_FALSE(ReadPng(dir.File("folder.png"), w, h, rgb, error));
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
 }
 
 TEST(DemotoolPngIo, FailedWritesLeaveNothingBehind) {
