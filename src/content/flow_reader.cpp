@@ -9,7 +9,6 @@
 namespace demo {
 
 namespace {
-constexpr size_t kBlock = 1 << 16;
 constexpr size_t kFirstChunk = kFlowLineChars + 2 + (1 << 13);
 }
 
@@ -19,7 +18,7 @@ bool FlowReader::Open(const std::string& path, int64_t start, int64_t end) {
   Close();
   file_ = platform::OpenFile(path, "rb");
   if (!file_) return false;
-  if (buffer_.empty()) buffer_.resize(2 * kBlock + kFlowLineChars + 16);
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
   int64_t size = -1;
   if (std::fseek(file_, 0, SEEK_END) == 0) size = std::ftell(file_);
   end_ = (size >= 0 && end > size) ? size : end;
@@ -49,21 +48,21 @@ void FlowReader::Seek(int64_t position) {
 bool FlowReader::Fill() {
   if (eof_ || !file_) return false;
   if (bufBegin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + bufBegin_, bufEnd_ - bufBegin_);
+    std::memmove(buffer_.get(), buffer_.get() + bufBegin_, bufEnd_ - bufBegin_);
     bufEnd_ -= bufBegin_;
     bufBegin_ = 0;
   }
   int64_t fileAt = bufPos_ + static_cast<int64_t>(bufEnd_);
   // A seek is mostly followed by a few lines (one frame record); reads grow
   // while the text is read on from there.
-  int64_t want = std::min<int64_t>(static_cast<int64_t>(buffer_.size() - bufEnd_), end_ - fileAt);
+  int64_t want = std::min<int64_t>(static_cast<int64_t>(kBufferSize - bufEnd_), end_ - fileAt);
   want = std::min<int64_t>(want, static_cast<int64_t>(chunk_));
-  chunk_ = std::min(chunk_ * 2, buffer_.size());
+  chunk_ = std::min(chunk_ * 2, kBufferSize);
   if (want <= 0) {
     eof_ = true;
     return false;
   }
-  size_t got = std::fread(buffer_.data() + bufEnd_, 1, static_cast<size_t>(want), file_);
+  size_t got = std::fread(buffer_.get() + bufEnd_, 1, static_cast<size_t>(want), file_);
   bufEnd_ += got;
   if (got < static_cast<size_t>(want)) eof_ = true;
   return got > 0;
@@ -81,7 +80,7 @@ bool FlowReader::ReadLine(int maxChars, int keepChars) {
   if (bufEnd_ - bufBegin_ < need) Fill();
   size_t avail = bufEnd_ - bufBegin_;
   if (avail == 0) return false;
-  const char* p = buffer_.data() + bufBegin_;
+  const char* p = buffer_.get() + bufBegin_;
   size_t scan = std::min(avail, need);
   const char* lf = static_cast<const char*>(std::memchr(p, '\n', scan));
   size_t consumed, delivered;
@@ -102,7 +101,7 @@ bool FlowReader::ReadLine(int maxChars, int keepChars) {
   }
   endsLine_ = lf && consumed == static_cast<size_t>(lf - p) + 1;
   const size_t keep = std::min(delivered, static_cast<size_t>(std::max(keepChars, 0)));
-  std::memcpy(line_.data(), p, keep);
+  std::memcpy(line_.get(), p, keep);
   if (crlf && keep == delivered) line_[delivered - 1] = '\n';
   line_[keep] = 0;
   length_ = static_cast<int>(delivered);
@@ -115,7 +114,7 @@ bool FlowReader::ReadLine(int maxChars, int keepChars) {
 
 bool FlowReader::StartsWith(const char* prefix) const {
   size_t n = std::strlen(prefix);
-  return static_cast<size_t>(kept_) >= n && std::memcmp(line_.data(), prefix, n) == 0;
+  return static_cast<size_t>(kept_) >= n && std::memcmp(line_.get(), prefix, n) == 0;
 }
 
 }  // namespace demo

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "capacity.h"
 
@@ -36,7 +36,7 @@ class FlowReader {
   // need not copy whole tile lines); Length() still counts them all.
   bool ReadLine(int maxChars = kFlowLineChars, int keepChars = kFlowLineChars);
 
-  const char* Line() const { return line_.data(); }
+  const char* Line() const { return line_.get(); }
   int Length() const { return length_; }
   // The character at i, or 0 beyond the kept characters.
   unsigned char At(int i) const {
@@ -58,12 +58,20 @@ class FlowReader {
 
   std::FILE* file_ = nullptr;
   int64_t end_ = 0;
-  std::vector<char> buffer_;
+  // Neither buffer is cleared: only bytes already read are ever looked at,
+  // and readers are made for every record shown.
+  static constexpr size_t kBufferSize = 2 * (size_t{1} << 16) + kFlowLineChars + 16;
+  std::unique_ptr<char[]> buffer_;
   size_t bufBegin_ = 0, bufEnd_ = 0;  // unread bytes in buffer_
   int64_t bufPos_ = 0;                // file position of buffer_[bufBegin_]
   bool eof_ = false;
   size_t chunk_ = 0;  // bytes the next fill reads at most
-  std::vector<char> line_ = std::vector<char>(kFlowLineChars + 8, 0);
+  std::unique_ptr<char[]> line_ = MakeLine();
+  static std::unique_ptr<char[]> MakeLine() {
+    std::unique_ptr<char[]> line(new char[kFlowLineChars + 8]);
+    line[0] = 0;
+    return line;
+  }
   int length_ = 0;
   int kept_ = 0;
   bool endsLine_ = false;
