@@ -24,10 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Check(pkg.flowEnd <= static_cast<int64_t>(file.size()));
     fuzz::Check(pkg.stackBase == pkg.flowEnd);
   }
-  fuzz::Guard([&] {
+  p.index.lastFrame = -1;
+  const int read = fuzz::Guard([&] {
     demo::ReadSettings(p);
     demo::BuildFrameIndex(p);
   });
+  if (read != -1) return 0;
   for (int32_t f = 0; f <= p.index.lastFrame; ++f)
     fuzz::Check(p.index.recordOffsets[f] >= pkg.flowStart && p.index.recordOffsets[f] < pkg.flowEnd);
   return 0;
