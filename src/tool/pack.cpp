@@ -221,7 +221,9 @@ const std::vector<uint8_t>& Packer::LoadScreen(int64_t line, const ScreenSpec& s
     std::string error;
     if (!ReadPng(full, w, h, decoded_, error)) {
       // Name the screenshot as the storyboard does.
-      for (size_t at; (at = error.find(full)) != std::string::npos;) error.replace(at, full.size(), spec.path);
+      // The search goes on after each replacement: an absolute path names itself.
+      for (size_t at = 0; (at = error.find(full, at)) != std::string::npos; at += spec.path.size())
+        error.replace(at, full.size(), spec.path);
       Fail(line, "cannot read screenshot: " + Printable(error));
     }
     if (summary_.width == 0) {

@@ -73,8 +73,18 @@ void Note(const char* format, const std::string& text) {
   std::fflush(stderr);
 }
 
-// The player's ending ends the harness with the same status.
+// The empty program file the harness made, if any; set before the player's
+// threads start and only read afterwards.
+char madeProgram[4096] = "";
+
+void RemoveMadeProgram() {
+  if (madeProgram[0]) ::unlink(madeProgram);
+}
+
+// The player's ending ends the harness with the same status. Whoever ends
+// it, the harness leaves no file of its own behind.
 [[noreturn]] void EndHarness(int status) {
+  RemoveMadeProgram();
   std::fflush(stdout);
   std::fflush(stderr);
   std::_Exit(status);
@@ -162,13 +172,13 @@ int RunRun(const std::vector<std::string>& args) {
   headless::SetScreen(display.screenWidth, display.screenHeight);
   headless::SetWorkArea(display.workArea);
   // Without a program file of its own the player takes the side files here.
-  std::string emptyProgram;
   if (program.empty()) {
-    char name[] = "/tmp/demoplayer-program-XXXXXX";
-    const int fd = mkstemp(name);
+    std::string name = (fs::temp_directory_path(ec) / "demoplayer-program-XXXXXX").string();
+    const int fd = ec || name.size() >= sizeof madeProgram ? -1 : mkstemp(name.data());
     if (fd < 0) throw ToolError{"cannot make a temporary program file"};
     close(fd);
-    emptyProgram = program = name;
+    std::snprintf(madeProgram, sizeof madeProgram, "%s", name.c_str());
+    program = name;
   }
   headless::SetProgramPath(program);
   headless::SetEndHandler([](int status) {
@@ -199,57 +209,61 @@ int RunRun(const std::vector<std::string>& args) {
     Note("run: %s\n", "the main window did not appear");
   Settle();
 
-  for (const ScriptLine& line : script) {
-    const std::string& v = line.verb;
-    if (v == "wait") {
-      std::this_thread::sleep_for(std::chrono::milliseconds(std::max(0, Number(line, 0))));
-    } else if (v == "move") {
-      headless::InjectMove(Number(line, 0), Number(line, 1));
-    } else if (v == "click" || v == "rclick" || v == "press" || v == "release") {
-      const int x = Number(line, 0), y = Number(line, 1);
-      headless::InjectMove(x, y);
-      if (v == "click" || v == "press") headless::InjectPress(x, y);
-      if (v == "click" || v == "release") headless::InjectRelease(x, y);
-      if (v == "rclick") headless::InjectRightPress(x, y);
-    } else if (v == "key") {
-      headless::InjectKey(Number(line, 0));
-    } else if (v == "hold" || v == "unhold") {
-      headless::HoldKey(Number(line, 0), v == "hold");
-    } else if (v == "splash-click") {
-      ClickSplash();
-      if (!WaitFor([] { return MainShown(); }, 60000))
-        Note("run: %s\n", "the main window did not appear");
-    } else if (v == "activate") {
-      headless::Activate(Main());
-    } else if (v == "deactivate") {
-      headless::Deactivate();
-    } else if (v == "display") {
-      headless::ChangeDisplay(Number(line, 0), Number(line, 1));
-    } else if (v == "query") {
-      const platform::Window asker = headless::MakeForeignWindow();
-      headless::PostTo(Main(), demo::kQueryFrameMessage, 0, static_cast<intptr_t>(asker));
+  try {
+    for (const ScriptLine& line : script) {
+      const std::string& v = line.verb;
+      if (v == "wait") {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::max(0, Number(line, 0))));
+      } else if (v == "move") {
+        headless::InjectMove(Number(line, 0), Number(line, 1));
+      } else if (v == "click" || v == "rclick" || v == "press" || v == "release") {
+        const int x = Number(line, 0), y = Number(line, 1);
+        headless::InjectMove(x, y);
+        if (v == "click" || v == "press") headless::InjectPress(x, y);
+        if (v == "click" || v == "release") headless::InjectRelease(x, y);
+        if (v == "rclick") headless::InjectRightPress(x, y);
+      } else if (v == "key") {
+        headless::InjectKey(Number(line, 0));
+      } else if (v == "hold" || v == "unhold") {
+        headless::HoldKey(Number(line, 0), v == "hold");
+      } else if (v == "splash-click") {
+        ClickSplash();
+        if (!WaitFor([] { return MainShown(); }, 60000))
+          Note("run: %s\n", "the main window did not appear");
+      } else if (v == "activate") {
+        headless::Activate(Main());
+      } else if (v == "deactivate") {
+        headless::Deactivate();
+      } else if (v == "display") {
+        headless::ChangeDisplay(Number(line, 0), Number(line, 1));
+      } else if (v == "query") {
+        const platform::Window asker = headless::MakeForeignWindow();
+        headless::PostTo(Main(), demo::kQueryFrameMessage, 0, static_cast<intptr_t>(asker));
+        Settle();
+        Note("query: %s\n", headless::WindowText(asker));
+      } else if (v == "close") {
+        headless::PostTo(Main(), platform::kWmClose, 0, 0);
+      } else if (v == "shot" || v == "screen") {
+        if (line.words.empty()) throw ToolError{"script line " + std::to_string(line.number) + ": a name is needed"};
+        Settle();
+        int width = 0, height = 0;
+        std::vector<uint8_t> bgr;
+        if (v == "shot")
+          headless::CaptureClient(Main(), width, height, bgr);
+        else
+          headless::CaptureScreen(width, height, bgr);
+        SavePng(shots, line.words[0], width, height, bgr);
+      } else if (v == "end") {
+        break;
+      } else {
+        throw ToolError{"script line " + std::to_string(line.number) + ": unknown step '" + v + "'"};
+      }
       Settle();
-      Note("query: %s\n", headless::WindowText(asker));
-    } else if (v == "close") {
-      headless::PostTo(Main(), platform::kWmClose, 0, 0);
-    } else if (v == "shot" || v == "screen") {
-      if (line.words.empty()) throw ToolError{"script line " + std::to_string(line.number) + ": a name is needed"};
-      Settle();
-      int width = 0, height = 0;
-      std::vector<uint8_t> bgr;
-      if (v == "shot")
-        headless::CaptureClient(Main(), width, height, bgr);
-      else
-        headless::CaptureScreen(width, height, bgr);
-      SavePng(shots, line.words[0], width, height, bgr);
-    } else if (v == "end") {
-      break;
-    } else {
-      throw ToolError{"script line " + std::to_string(line.number) + ": unknown step '" + v + "'"};
     }
-    Settle();
+  } catch (...) {
+    RemoveMadeProgram();  // a faulty script ends the harness too
+    throw;
   }
-  if (!emptyProgram.empty()) fs::remove(emptyProgram, ec);
   std::fflush(stdout);
   EndHarness(0);
 }

@@ -140,4 +140,16 @@ TEST_F(DemotoolBundle, APlayerEndingInTheMarkersFirstBytesStillFindsItsContent) 
   EXPECT_EQ(info["frames"][0]["name"].text, "one");
 }
 
+TEST_F(DemotoolBundle, PutsANewFileInPlaceOfTheOldOutput) {
+  // Written under another name and renamed over the target: a second name
+  // for the old output keeps the old bytes, and no temporary file is left.
+  WriteFile(dir_.File("demo.exe"), "old bundle");
+  fs::create_hard_link(dir_.File("demo.exe"), dir_.File("kept.exe"));
+  tool_test::RunResult run = RunTool({"bundle", "demo", "--player", "player.exe", "-o", "demo.exe"}, dir_.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir_.File("kept.exe")), "old bundle");
+  EXPECT_EQ(ReadFile(dir_.File("demo.exe")), test_support::BundleBytes(FakePlayer(), kW, kH, flow_, stack_.substr(2)));
+  EXPECT_EQ(FilesIn(dir_.Path()), (std::vector<std::string>{"demo", "demo.exe", "kept.exe", "player.exe"}));
+}
+
 }  // namespace

@@ -268,4 +268,21 @@ TEST_F(DemotoolPack, NeverWritesOverItsInputs) {
   EXPECT_EQ(FilesIn(dir_.File("out")), (std::vector<std::string>{"demoFlow.txt", "demoStack.rxs"}));
 }
 
+TEST_F(DemotoolPack, PutsNewFilesInPlaceOfTheOldOutputs) {
+  // Written under other names and renamed over the targets: second names for
+  // the old outputs keep the old bytes.
+  fs::create_directory(dir_.File("out"));
+  WriteFile(dir_.File("out/demoFlow.txt"), "old flow");
+  WriteFile(dir_.File("out/demoStack.rxs"), "old stack");
+  fs::create_hard_link(dir_.File("out/demoFlow.txt"), dir_.File("kept-flow"));
+  fs::create_hard_link(dir_.File("out/demoStack.rxs"), dir_.File("kept-stack"));
+  WriteFile(dir_.File("storyboard.txt"), "~a\n$@shots/a.png\n\n");
+  tool_test::RunResult run = RunTool({"pack", "storyboard.txt", "-o", "out"}, dir_.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir_.File("kept-flow")), "old flow");
+  EXPECT_EQ(ReadFile(dir_.File("kept-stack")), "old stack");
+  EXPECT_EQ(ReadFile(dir_.File("out/demoFlow.txt")).substr(0, 4), "~a\r\n");
+  EXPECT_EQ(FilesIn(dir_.File("out")), (std::vector<std::string>{"demoFlow.txt", "demoStack.rxs"}));
+}
+
 }  // namespace

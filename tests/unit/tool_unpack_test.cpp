@@ -184,4 +184,42 @@ TEST_F(DemotoolUnpack, WritesOnlyIntoAnEmptyFolderOrWhenForcedAndNeverIntoTheDem
   EXPECT_EQ(ReadFile(dir_.File("one/storyboard.txt")), ReadFile(dir_.File("taken/storyboard.txt")));
 }
 
+TEST_F(DemotoolUnpack, ReplacesOutputsWholeAndLeavesTheOldOnesWhenItFailsMidway) {
+  // A finished unpack puts new files in place of the old ones rather than
+  // writing into them: a second name for the old storyboard keeps its bytes.
+  fs::create_directory(dir_.File("out"));
+  WriteFile(dir_.File("out/storyboard.txt"), "old storyboard");
+  fs::create_hard_link(dir_.File("out/storyboard.txt"), dir_.File("kept.txt"));
+  tool_test::RunResult run = RunTool({"unpack", "demo", "-o", "out", "--force"}, dir_.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir_.File("kept.txt")), "old storyboard");
+  const std::string story = ReadFile(dir_.File("out/storyboard.txt"));
+  EXPECT_NE(story.find("$@frame-00002-cut.png"), std::string::npos) << story;
+
+  // A picture that cannot be put in place stops the run at its frame: the
+  // storyboard written before stays whole and no temporary file is left.
+  fs::create_directory(dir_.File("stuck"));
+  WriteFile(dir_.File("stuck/storyboard.txt"), "old storyboard");
+  fs::create_directory(dir_.File("stuck/frame-00002-cut.png"));
+  run = RunTool({"unpack", "demo", "-o", "stuck", "--force"}, dir_.Path());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("frame-00002-cut.png"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(dir_.File("stuck/storyboard.txt")), "old storyboard");
+  EXPECT_EQ(FilesIn(dir_.File("stuck")), (std::vector<std::string>{"frame-00000-base.png", "frame-00001-over.png",
+                                                                    "frame-00002-cut.png", "inactive.png", "storyboard.txt"}));
+
+  // A self-contained demo named as one of the outputs is never written over.
+  const std::string bundle = test_support::BundleBytes("program", kW, kH, ReadFile(demo_ + "/demoFlow.txt"),
+                                                       ReadFile(demo_ + "/demoStack.rxs").substr(2));
+  for (const char* name : {"storyboard.txt", "frame-00000-base.png"}) {
+    fs::remove_all(dir_.File("one"));
+    fs::create_directory(dir_.File("one"));
+    WriteFile(dir_.File("one/") + name, bundle);
+    run = RunTool({"unpack", std::string("one/") + name, "-o", "one", "--force"}, dir_.Path());
+    EXPECT_EQ(run.status, 1) << name;
+    EXPECT_NE(run.err.find("is an input; unpack never writes over its input"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(dir_.File("one/") + name), bundle) << name;
+  }
+}
+
 }  // namespace
