@@ -67,7 +67,6 @@ struct State {
   std::condition_variable changed;
   std::string programPath;
   platform::Rect screen{0, 0, 1280, 1024};
-
   platform::Rect workArea{0, 0, 1280, 984};
   std::vector<MessageBoxRecord> boxes;
   int detaches = 0;
@@ -83,7 +82,6 @@ struct State {
   platform::Point cursor{640, 512};
   int cursorShape = platform::kIdcArrow;
   std::set<int> keysDown;
-  int threadsRunning = 0;
 
   // A caption drag in progress.
   platform::Window dragWindow = 0;

@@ -289,12 +289,14 @@ void DrawTextOnPixels(uint8_t* pixels, int width, int height, size_t stride, pla
 
 }  // namespace textengine
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) && !defined(__SANITIZE_ADDRESS__)
-#define __SANITIZE_ADDRESS__ 1  // clang's way of saying it
-#endif
-#endif
 #if defined(__SANITIZE_ADDRESS__)
+#define DEMO_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)  // clang's way of saying it
+#define DEMO_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(DEMO_ADDRESS_SANITIZER)
 // fontconfig loses a few bytes while it parses its configuration, once per
 // process; that is not ours to mend.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
