@@ -78,6 +78,9 @@ void WriteWindowIcon(Player& player) {
   }
   flow.Close();
 
+  // The name is ours alone: whatever a folder brings under it (a link, a pipe,
+  // a second name of another file) goes, so the icon cannot be written through it.
+  std::remove(kIconFileName);
   std::FILE* icon = platform::OpenFile(kIconFileName, "wb");
   if (!icon) Fail(player, "IconErr1");
   std::vector<uint8_t> bytes = IconHeader();

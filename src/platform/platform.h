@@ -17,7 +17,9 @@ struct Rect {
 // wide-character name where the system has one).
 std::string ProgramPath();
 
-// Opens a file with a C stdio mode; paths are UTF-8.
+// Opens a regular file with a C stdio mode; paths are UTF-8. Anything else
+// under the name (a pipe, a device, a folder, for writing a link) is refused
+// without waiting, as if it were not there.
 std::FILE* OpenFile(const std::string& path, const char* mode);
 
 // What identifies one version of an open file: a stack file repacked or

@@ -1,5 +1,6 @@
 // The hostile corpus: every file in tests/hostile played or packed by the real demotool, as its manifest says.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -272,6 +273,40 @@ TEST(HostileCorpus, FlowTexts) { ReplayRoles({"flow"}); }
 TEST(HostileCorpus, StackFiles) { ReplayRoles({"stack"}); }
 TEST(HostileCorpus, SelfContainedPrograms) { ReplayRoles({"program"}); }
 TEST(HostileCorpus, StoryboardsAndScreenshotsForPack) { ReplayRoles({"storyboard", "png"}); }
+
+// A pipe, a folder or a link where a side file should be: the player does not
+// wait on a pipe for a writer, and treats what is not a file as missing.
+TEST(HostileCorpus, SideFileNamesThatAreNotFiles) {
+  struct Odd {
+    std::string name, kind, ending;
+  };
+  const std::vector<Odd> odd = {{"demoStack.rxs", "pipe", "NoStack1"},
+                                {"demoFlow.txt", "pipe", "NoFlow1"},
+                                {"demoStack.rxs", "folder", "NoStack1"},
+                                {"demoFlow.txt", "folder", "NoFlow1"}};
+  Entry e;
+  for (const Odd& o : odd) {
+    SCOPED_TRACE(o.name + " as a " + o.kind);
+    Case c;
+    for (const char* name : {"demoFlow.txt", "demoStack.rxs"})
+      if (o.name != name) WriteFile(c.Work(name), Base(name));
+    if (o.kind == "pipe") {
+      ASSERT_EQ(mkfifo(c.Work(o.name).c_str(), 0600), 0);
+    } else {
+      fs::create_directory(c.Work(o.name));
+    }
+    const tool_test::RunResult run = c.Play(e, c.Work());
+    EXPECT_EQ(run.status, 1) << Tail(run.out) << "\n" << run.err;
+    EXPECT_TRUE(EndsWith(run.out, o.ending)) << Tail(run.out);
+  }
+  // A linked side file is read as the file it names.
+  Case c;
+  WriteFile(c.Work("elsewhere.txt"), Base("demoFlow.txt"));
+  WriteFile(c.Work("demoStack.rxs"), Base("demoStack.rxs"));
+  fs::create_symlink("elsewhere.txt", c.Work("demoFlow.txt"));
+  const tool_test::RunResult run = c.Play(e, c.Work());
+  EXPECT_EQ(run.status, 0) << Tail(run.out) << "\n" << run.err;
+}
 
 // Swaps `path` for `bytes` the way an editor saves: a new file renamed over it.
 void Replace(const std::string& path, const std::string& bytes) {

@@ -1,5 +1,7 @@
 // The player writes nothing but its short-lived icon file: the folder it plays in is left as it was.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -65,6 +67,33 @@ TEST(NothingLost, PlayingTheSampleLeavesItsFolderAsItWas) {
     EXPECT_TRUE(after.at(name).written == kept.written) << name << " was written";
   }
   EXPECT_TRUE(fs::is_empty(temp)) << "the harness left its scratch file";
+}
+
+// A folder that already has something under the icon file's name: a link to
+// another file, a second name of one, or a pipe. The player writes its icon
+// as a file of its own and leaves the other file as it was.
+TEST(NothingLost, WhatStandsUnderTheIconNameIsNotWrittenThrough) {
+  for (const std::string kind : {"link", "hard link", "pipe"}) {
+    SCOPED_TRACE(kind);
+    test_support::TempDir root;
+    const std::string work = root.File("work"), outside = root.File("outside.txt");
+    fs::create_directory(work);
+    for (const char* name : {"demoFlow.txt", "demoStack.rxs"})
+      fs::copy_file(std::string(SAMPLE_DIR) + "/" + name, work + "/" + name);
+    test_support::WriteFile(outside, "the presenter's own file\n");
+    const std::string icon = work + "/tmpdemoicon.ico";
+    if (kind == "link") fs::create_symlink(outside, icon);
+    if (kind == "hard link") fs::create_hard_link(outside, icon);
+    if (kind == "pipe") {
+      ASSERT_EQ(mkfifo(icon.c_str(), 0600), 0);
+    }
+    test_support::WriteFile(root.File("script.txt"), "key 27\n");
+
+    const auto run = tool_test::RunTool({"run", "--script", root.File("script.txt"), "--", "home"}, work);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(test_support::ReadFile(outside) == "the presenter's own file\n") << "the icon went into " << outside;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(icon))) << "the icon file was left";
+  }
 }
 
 }  // namespace

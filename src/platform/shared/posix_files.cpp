@@ -1,5 +1,7 @@
 // Files, file stamps and frame image memory on POSIX systems, for every backend but Windows.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,7 +12,21 @@
 namespace platform {
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
-  return std::fopen(path.c_str(), mode);
+  // Content folders come from strangers: a pipe or device under a content name
+  // would block or never end, and a link must not carry a write to another file.
+  const bool write = mode[0] != 'r';
+  const int flags = write ? O_WRONLY | O_CREAT | (mode[0] == 'a' ? O_APPEND : O_TRUNC) | O_NOFOLLOW : O_RDONLY;
+  const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* file = fdopen(fd, mode);
+  if (!file) close(fd);
+  return file;
 }
 
 bool StampOpenFile(std::FILE* file, FileStamp& stamp) {
