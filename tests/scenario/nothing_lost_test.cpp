@@ -70,10 +70,11 @@ TEST(NothingLost, PlayingTheSampleLeavesItsFolderAsItWas) {
 }
 
 // A folder that already has something under the icon file's name: a link to
-// another file, a second name of one, or a pipe. The player writes its icon
-// as a file of its own and leaves the other file as it was.
+// another file, a second name of one, or a pipe, also when the icon square lies
+// outside the frame and no icon is made. The player writes its icon as a file
+// of its own, never waits on the pipe, and leaves the other file as it was.
 TEST(NothingLost, WhatStandsUnderTheIconNameIsNotWrittenThrough) {
-  for (const std::string kind : {"link", "hard link", "pipe"}) {
+  for (const std::string kind : {"link", "hard link", "pipe", "pipe, no icon made"}) {
     SCOPED_TRACE(kind);
     test_support::TempDir root;
     const std::string work = root.File("work"), outside = root.File("outside.txt");
@@ -84,8 +85,15 @@ TEST(NothingLost, WhatStandsUnderTheIconNameIsNotWrittenThrough) {
     const std::string icon = work + "/tmpdemoicon.ico";
     if (kind == "link") fs::create_symlink(outside, icon);
     if (kind == "hard link") fs::create_hard_link(outside, icon);
-    if (kind == "pipe") {
+    if (kind.rfind("pipe", 0) == 0) {
       ASSERT_EQ(mkfifo(icon.c_str(), 0600), 0);
+    }
+    if (kind == "pipe, no icon made") {
+      std::string flow = test_support::ReadFile(work + "/demoFlow.txt");
+      const size_t at = flow.find("\nWindowIconSm 006,");
+      ASSERT_NE(at, std::string::npos);
+      flow.replace(at, 18, "\nWindowIconSm 999,");
+      test_support::WriteFile(work + "/demoFlow.txt", flow);
     }
     test_support::WriteFile(root.File("script.txt"), "key 27\n");
 

@@ -337,7 +337,7 @@ bool RegisterWindowClass(const WindowClass& windowClass) {
   info.background = windowClass.background;
   // A small icon is taken only from a readable, well-formed icon file.
   if (!windowClass.smallIconPath.empty()) {
-    if (std::FILE* f = std::fopen(windowClass.smallIconPath.c_str(), "rb")) {
+    if (std::FILE* f = OpenFile(windowClass.smallIconPath, "rb")) {
       unsigned char head[6] = {};
       info.smallIcon = std::fread(head, 1, 6, f) == 6 && head[0] == 0 && head[1] == 0 && head[2] == 1 &&
                        head[3] == 0 && head[4] >= 1;
