@@ -179,11 +179,14 @@ TEST(WindowIcon, FailuresAndTheirStatus) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "No file-icon 'demoStack.rxs'");
 
+  // A folder that is not empty can be neither removed nor written over.
   ASSERT_TRUE(std::filesystem::create_directory(demo::kIconFileName));
+  WriteFile(std::string(demo::kIconFileName) + "/kept.txt", "kept");
   run = WriteIcon(flow, Stack());
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "IconErr1");
-  std::filesystem::remove(demo::kIconFileName);
+  EXPECT_EQ(ReadFile(std::string(demo::kIconFileName) + "/kept.txt"), "kept");
+  std::filesystem::remove_all(demo::kIconFileName);
 }
 
 TEST(WindowIcon, TheMainWindowTakesItAndTheFileGoes) {
