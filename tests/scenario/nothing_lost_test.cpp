@@ -1,7 +1,6 @@
 // The player writes nothing but its short-lived icon file: the folder it plays in is left as it was.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
