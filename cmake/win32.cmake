@@ -27,7 +27,7 @@ if(DEMO_TESTS)
     file(GLOB HEADLESS_SOURCES CONFIGURE_DEPENDS src/platform/headless/*.cpp)
     list(FILTER HEADLESS_SOURCES EXCLUDE REGEX "/text\\.cpp$")
     add_library(demo_core_headless STATIC ${CORE_SOURCES} ${HEADLESS_SOURCES}
-                src/platform/shared/surface.cpp src/platform/win32/files.cpp)
+                src/platform/shared/surface.cpp src/platform/shared/icon_pixels.cpp src/platform/win32/files.cpp)
     target_include_directories(demo_core_headless PUBLIC src)
     target_compile_definitions(demo_core_headless PUBLIC _WIN32_WINNT=0x0601)
     file(GLOB CORE_TESTS CONFIGURE_DEPENDS tests/unit/core_*_test.cpp tests/unit/icon_test.cpp tests/unit/notes_test.cpp

@@ -1,7 +1,6 @@
-// The window's small icon: a 16 x 16 square of the first frame, colour-keyed, as a 32-bit icon file.
+// The window's small icon: a 16 x 16 square of the first frame, colour-keyed, as 32-bit icon file bytes.
 #include "imaging/icon.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -52,54 +51,42 @@ bool Near(uint8_t a, uint8_t b, int tolerance) { return std::abs(static_cast<int
 
 }  // namespace
 
-void WriteWindowIcon(Player& player) {
+std::vector<uint8_t> MakeWindowIcon(Player& player) {
   const DemoPackage& pkg = player.package;
   const int x = player.settings.WindowIconSm[0], y = player.settings.WindowIconSm[1];
   const int tolerance = player.settings.WindowIconSm[2];
   FlowReader flow;
   if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) {
     Say(player, "NoFlowExICON1");
-    return;
+    return {};
   }
   while (true) {
-    if (!flow.ReadLine(kFlowLineChars) || flow.AtEnd()) return;
+    if (!flow.ReadLine(kFlowLineChars) || flow.AtEnd()) return {};
     if (flow.At(0) == '~') break;
   }
-  if (!flow.ReadLine(kFlowLineChars) || flow.AtEnd() || flow.At(0) != '$') return;
+  if (!flow.ReadLine(kFlowLineChars) || flow.AtEnd() || flow.At(0) != '$') return {};
   // The square and its key column must lie inside the frame and the image,
   // and each of its rows must have a TileRef on the tile line.
   const int64_t W = pkg.frameWidth, H = pkg.frameHeight;
-  if (x < 0 || y < 0 || x + 17 > W || x + 17 > kImageWidth || y + 16 > H || y + 16 > kImageHeight) return;
+  if (x < 0 || y < 0 || x + 17 > W || x + 17 > kImageWidth || y + 16 > H || y + 16 > kImageHeight) return {};
   int32_t tiles[kSide];
   for (int k = 0; k < kSide; ++k) {
     const int first = 1 + 4 * (y + k);
-    if (first + 4 > flow.Length() || !IsTileRef(flow.Line() + first)) return;
+    if (first + 4 > flow.Length() || !IsTileRef(flow.Line() + first)) return {};
     tiles[k] = DecodeTileRef(flow.Line() + first);
   }
   flow.Close();
 
-  // The name is ours alone: whatever a folder brings under it (a link, a pipe,
-  // a second name of another file) goes, so the icon cannot be written through it.
-  std::remove(kIconFileName);
-  std::FILE* icon = platform::OpenFile(kIconFileName, "wb");
-  if (!icon) Fail(player, "IconErr1");
-  std::vector<uint8_t> bytes = IconHeader();
   StackFile stack;
-  if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth)) {
-    std::fwrite(bytes.data(), 1, bytes.size(), icon);
-    std::fclose(icon);
-    Fail(player, "No file-icon '%s'", pkg.stackPath.c_str());
-  }
+  if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth)) Fail(player, "No file-icon '%s'", pkg.stackPath.c_str());
+  std::vector<uint8_t> bytes = IconHeader();
+  bytes.reserve(kIconFileBytes);
   uint8_t mask[kSide][4] = {};
   std::vector<uint8_t> row(3 * static_cast<size_t>(x + 17));
   for (int k = kSide - 1; k >= 0; --k) {
     const int line = kSide - 1 - k;  // bottom row first
-    if (tiles[k] >= stack.TileCount() || !stack.ReadTiles(tiles[k], 1, 0, x + 17, row.data())) {
-      // A tile the stack does not hold: no icon rather than a guessed one.
-      std::fclose(icon);
-      std::remove(kIconFileName);
-      return;
-    }
+    // A tile the stack does not hold: no icon rather than a guessed one.
+    if (tiles[k] >= stack.TileCount() || !stack.ReadTiles(tiles[k], 1, 0, x + 17, row.data())) return {};
     const uint8_t* key = &row[3 * static_cast<size_t>(x + 16)];
     for (int c = 0; c < kSide; ++c) {
       const uint8_t* p = &row[3 * static_cast<size_t>(x + c)];
@@ -109,8 +96,7 @@ void WriteWindowIcon(Player& player) {
     }
   }
   for (const auto& m : mask) bytes.insert(bytes.end(), m, m + 4);
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), icon) == bytes.size();
-  if (std::fclose(icon) != 0 || !written) std::remove(kIconFileName);
+  return bytes;
 }
 
 }  // namespace demo

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -137,7 +138,9 @@ struct WindowClass {
   std::string name;
   WindowProc proc = nullptr;
   uint32_t background = 0;    // colour 0x00BBGGRR
-  std::string smallIconPath;  // an icon file to load as the small icon, or empty
+  // The bytes of an icon file (one 16 x 16 image) for the small icon, or
+  // empty. Bytes the system cannot make an icon of leave the class without one.
+  std::vector<uint8_t> smallIcon;
 };
 // False when the class cannot be registered.
 bool RegisterWindowClass(const WindowClass& windowClass);

@@ -140,14 +140,8 @@ void CreateMainWindow(Player& p) {
   windowClass.background = 0;
   const int32_t* icon = p.settings.WindowIconSm;
   const bool makeIcon = icon[0] >= 0 && icon[1] >= 0 && icon[2] >= 1;
-  if (makeIcon) {
-    WriteWindowIcon(p);
-    windowClass.smallIconPath = kIconFileName;
-  }
-  const bool registered = platform::RegisterWindowClass(windowClass);
-  // The icon file lives only until the class has taken it.
-  if (makeIcon) std::remove(kIconFileName);
-  if (!registered) {
+  if (makeIcon) windowClass.smallIcon = MakeWindowIcon(p);
+  if (!platform::RegisterWindowClass(windowClass)) {
     platform::ShowMessageBox("ClassReg Failed", "Exiting");
     EndProgram(p, 1);
   }

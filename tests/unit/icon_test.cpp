@@ -1,4 +1,4 @@
-// Unit tests of the window icon: the icon file byte for byte, its colour key, and when none is made.
+// Unit tests of the window icon: its icon file bytes byte for byte, its colour key, and when none is made.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -95,11 +95,11 @@ std::vector<uint8_t> ExpectedIcon() {
 struct IconRun {
   int status;
   std::string out;
-  bool written;
-  std::string bytes;
+  bool written;  // bytes were made
+  std::vector<uint8_t> bytes;
 };
 
-// Writes the icon for side files holding `flow` and `stack`, square at (x, y).
+// Makes the icon for side files holding `flow` and `stack`, square at (x, y).
 IconRun WriteIcon(const std::string& flow, const std::string& stack, int x = 10, int y = 10,
                   const std::string& flowPath = "demoFlow.txt") {
   WriteFile("demoFlow.txt", flow);
@@ -116,13 +116,9 @@ IconRun WriteIcon(const std::string& flow, const std::string& stack, int x = 10,
   player->settings.WindowIconSm[0] = x;
   player->settings.WindowIconSm[1] = y;
   player->settings.WindowIconSm[2] = 23;
-  const int status = EndStatus([&] { demo::WriteWindowIcon(*player); });
-  IconRun run{status, out.Text(), std::filesystem::is_regular_file(demo::kIconFileName), ""};
-  if (run.written) {
-    run.bytes = ReadFile(demo::kIconFileName);
-    std::remove(demo::kIconFileName);
-  }
-  return run;
+  std::vector<uint8_t> bytes;
+  const int status = EndStatus([&] { bytes = demo::MakeWindowIcon(*player); });
+  return IconRun{status, out.Text(), !bytes.empty(), bytes};
 }
 
 std::string Flow(const std::string& tileLine, const std::string& afterName = "") {
@@ -137,7 +133,7 @@ TEST(WindowIcon, FileByteForByte) {
   ASSERT_TRUE(run.written);
   ASSERT_EQ(run.bytes.size(), 1150u);
   const std::vector<uint8_t> expected = ExpectedIcon();
-  ASSERT_EQ(std::vector<uint8_t>(run.bytes.begin(), run.bytes.end()), expected);
+  ASSERT_EQ(run.bytes, expected);
   // The key's own column and the pixels within 23 are transparent, 24 away is not.
   EXPECT_EQ(static_cast<uint8_t>(run.bytes[1086]), 0xE0);
   EXPECT_EQ(run.out, "");
@@ -178,18 +174,11 @@ TEST(WindowIcon, FailuresAndTheirStatus) {
   run = WriteIcon(flow, "");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "No file-icon 'demoStack.rxs'");
-
-  // A folder that is not empty can be neither removed nor written over.
-  ASSERT_TRUE(std::filesystem::create_directory(demo::kIconFileName));
-  WriteFile(std::string(demo::kIconFileName) + "/kept.txt", "kept");
-  run = WriteIcon(flow, Stack());
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "IconErr1");
-  EXPECT_EQ(ReadFile(std::string(demo::kIconFileName) + "/kept.txt"), "kept");
-  std::filesystem::remove_all(demo::kIconFileName);
 }
 
-TEST(WindowIcon, TheMainWindowTakesItAndTheFileGoes) {
+// The window gets the square's own pixels, the colour-keyed ones clear, and
+// nothing is written to the folder.
+TEST(WindowIcon, TheMainWindowTakesItsPixels) {
   TempDir dir;
   WriteFile("demoFlow.txt", Flow(TileLineOfFrame()));
   WriteFile("demoStack.rxs", Stack());
@@ -209,8 +198,21 @@ TEST(WindowIcon, TheMainWindowTakesItAndTheFileGoes) {
     player->settings.WindowIconSm[1] = 10;
     player->settings.WindowIconSm[2] = tolerance;
     demo::CreateMainWindow(*player);
-    EXPECT_EQ(headless::Describe(player->mainWindow).hasSmallIcon, tolerance > 0);
-    EXPECT_FALSE(std::filesystem::exists(demo::kIconFileName));
+    const headless::WindowInfo info = headless::Describe(player->mainWindow);
+    EXPECT_EQ(info.hasSmallIcon, tolerance > 0);
+    if (tolerance > 0) {
+      ASSERT_EQ(info.smallIcon.size(), 256u);
+      for (int k = 0; k < 16; ++k)
+        for (int c = 0; c < 16; ++c) {
+          uint8_t p[3];
+          SquarePixel(c, k, p);
+          bool clear = true;  // within 23 of the key on every channel
+          for (int i = 0; i < 3; ++i) clear &= std::abs(p[i] - kKey[i]) <= 23;
+          const uint32_t want = (clear ? 0u : 0xFF000000u) | p[2] << 16 | p[1] << 8 | p[0];
+          EXPECT_EQ(info.smallIcon[static_cast<size_t>(k) * 16 + c], want) << c << "," << k;
+        }
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);
     demo::BindPlayer(nullptr);
   }
 }

@@ -64,6 +64,7 @@ struct WindowInfo {
   bool exists = false;
   int x = 0, y = 0, width = 0, height = 0;
   bool visible = false, minimized = false, foreground = false, hasSmallIcon = false;
+  std::vector<uint32_t> smallIcon;  // 16 x 16 pixels 0xAARRGGBB, top row first, when it has one
   platform::Region region = platform::Region::None;
   int regionWidth = 0, regionHeight = 0;
   std::string title;

@@ -37,6 +37,7 @@ struct HWindow {
   platform::WindowProc proc = nullptr;
   int x = 0, y = 0, width = 0, height = 0;
   bool visible = false, minimized = false, needsPaint = false, hasSmallIcon = false;
+  std::vector<uint32_t> smallIcon;
   platform::Region region = platform::Region::None;
   int regionWidth = 0, regionHeight = 0;
   uint32_t background = 0;
@@ -59,7 +60,7 @@ struct Loop {
 struct ClassInfo {
   platform::WindowProc proc = nullptr;
   uint32_t background = 0;
-  bool smallIcon = false;
+  std::vector<uint32_t> smallIcon;  // empty: none
 };
 
 struct State {

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/headless/state.h"
+#include "platform/shared/icon_pixels.h"
 #include "platform/shared/surface.h"
 
 namespace headless {
@@ -268,6 +269,7 @@ WindowInfo Describe(Window window) {
   info.minimized = win->minimized;
   info.foreground = S().foreground == window;
   info.hasSmallIcon = win->hasSmallIcon;
+  info.smallIcon = win->smallIcon;
   info.region = win->region;
   info.regionWidth = win->regionWidth;
   info.regionHeight = win->regionHeight;
@@ -335,15 +337,10 @@ bool RegisterWindowClass(const WindowClass& windowClass) {
   headless::ClassInfo info;
   info.proc = windowClass.proc;
   info.background = windowClass.background;
-  // A small icon is taken only from a readable, well-formed icon file.
-  if (!windowClass.smallIconPath.empty()) {
-    if (std::FILE* f = OpenFile(windowClass.smallIconPath, "rb")) {
-      unsigned char head[6] = {};
-      info.smallIcon = std::fread(head, 1, 6, f) == 6 && head[0] == 0 && head[1] == 0 && head[2] == 1 &&
-                       head[3] == 0 && head[4] >= 1;
-      std::fclose(f);
-    }
-  }
+  // As Windows does, a small icon is taken only from well-formed icon bytes.
+  int width = 0, height = 0;
+  if (!surface::IconPixels(windowClass.smallIcon, width, height, info.smallIcon) || width != 16 || height != 16)
+    info.smallIcon.clear();
   S().classes[windowClass.name] = info;
   return true;
 }
@@ -361,7 +358,8 @@ Window MakeWindow(const std::string& className, const std::string& title, uint32
   win.style = style;
   win.proc = cls->second.proc;
   win.background = cls->second.background;
-  win.hasSmallIcon = cls->second.smallIcon;
+  win.hasSmallIcon = !cls->second.smallIcon.empty();
+  win.smallIcon = cls->second.smallIcon;
   // A pop-up placed by default goes to the screen's top-left corner.
   win.x = x == static_cast<int>(0x80000000u) ? 0 : x;
   win.y = y == static_cast<int>(0x80000000u) ? 0 : y;

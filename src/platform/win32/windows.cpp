@@ -66,6 +66,20 @@ LRESULT CALLBACK Trampoline(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   return result;
 }
 
+// An icon file's first image, handed to the system straight from memory; null
+// when the bytes hold none.
+HICON IconFromFileBytes(const std::vector<uint8_t>& file) {
+  if (file.size() < 22) return nullptr;
+  auto get32 = [&](size_t at) {
+    return static_cast<uint32_t>(file[at]) | file[at + 1] << 8 | file[at + 2] << 16 |
+           static_cast<uint32_t>(file[at + 3]) << 24;
+  };
+  const uint64_t size = get32(14), offset = get32(18);
+  if (offset < 22 || offset + size > file.size()) return nullptr;
+  return CreateIconFromResourceEx(const_cast<PBYTE>(file.data() + offset), static_cast<DWORD>(size), TRUE,
+                                  0x00030000, 16, 16, LR_DEFAULTCOLOR);
+}
+
 }  // namespace
 
 }  // namespace win32
@@ -83,9 +97,7 @@ bool RegisterWindowClass(const WindowClass& windowClass) {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hbrBackground = CreateSolidBrush(windowClass.background);
   wc.lpszClassName = windowClass.name.c_str();
-  if (!windowClass.smallIconPath.empty())
-    wc.hIconSm = static_cast<HICON>(
-        LoadImageA(nullptr, windowClass.smallIconPath.c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+  wc.hIconSm = win32::IconFromFileBytes(windowClass.smallIcon);
   std::lock_guard<std::mutex> hold(win32::Lock());
   ATOM atom = RegisterClassExA(&wc);
   if (!atom) {

@@ -78,6 +78,8 @@ struct XWin {
 struct ClassInfo {
   platform::WindowProc proc = nullptr;
   uint32_t background = 0;
+  // _NET_WM_ICON's value: width, height, then pixels 0xAARRGGBB; empty for none.
+  std::vector<unsigned long> icon;
 };
 
 struct State {

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/headless/text.h"
+#include "platform/shared/icon_pixels.h"
 #include "platform/shared/surface.h"
 #include "platform/x11/keys.h"
 
@@ -407,7 +408,16 @@ using x11::XWin;
 bool RegisterWindowClass(const WindowClass& windowClass) {
   Lock hold(S().lock);
   if (windowClass.name.empty() || S().classes.count(windowClass.name)) return false;
-  S().classes[windowClass.name] = {windowClass.proc, windowClass.background};
+  x11::ClassInfo& info = S().classes[windowClass.name];
+  info.proc = windowClass.proc;
+  info.background = windowClass.background;
+  // X takes the icon as pixels; bytes that hold no image leave the window without one.
+  int width = 0, height = 0;
+  std::vector<uint32_t> argb;
+  if (surface::IconPixels(windowClass.smallIcon, width, height, argb)) {
+    info.icon = {static_cast<unsigned long>(width), static_cast<unsigned long>(height)};
+    info.icon.insert(info.icon.end(), argb.begin(), argb.end());
+  }
   return true;
 }
 
@@ -438,6 +448,11 @@ Window MakeWindow(const std::string& className, const std::string& title, uint32
   hint.res_name = resName.data();
   hint.res_class = const_cast<char*>(className.c_str());
   XSetClassHint(d, xw, &hint);
+  // Format 32 property data is an array of longs, whatever their width.
+  const std::vector<unsigned long>& icon = cls->second.icon;
+  if (!icon.empty())
+    XChangeProperty(d, xw, x11::Intern(d, "_NET_WM_ICON"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(icon.data()), static_cast<int>(icon.size()));
   // Where the window manager should put it: exactly as given.
   XSizeHints size{};
   size.flags = USPosition | PPosition | USSize | PSize;
