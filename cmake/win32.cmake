@@ -2,7 +2,7 @@
 
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
   src/*.cpp src/content/*.cpp src/imaging/*.cpp src/flow/*.cpp src/shell/*.cpp)
-file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
+file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp src/platform/shared/wakeup.cpp)
 
 # The core and its backend form one library: each calls into the other.
 add_library(demo_win32 STATIC ${CORE_SOURCES} ${WIN32_SOURCES})
@@ -27,7 +27,8 @@ if(DEMO_TESTS)
     file(GLOB HEADLESS_SOURCES CONFIGURE_DEPENDS src/platform/headless/*.cpp)
     list(FILTER HEADLESS_SOURCES EXCLUDE REGEX "/text\\.cpp$")
     add_library(demo_core_headless STATIC ${CORE_SOURCES} ${HEADLESS_SOURCES}
-                src/platform/shared/surface.cpp src/platform/shared/icon_pixels.cpp src/platform/win32/files.cpp)
+                src/platform/shared/surface.cpp src/platform/shared/icon_pixels.cpp src/platform/shared/wakeup.cpp
+                src/platform/win32/files.cpp)
     target_include_directories(demo_core_headless PUBLIC src)
     target_compile_definitions(demo_core_headless PUBLIC _WIN32_WINNT=0x0601)
     file(GLOB CORE_TESTS CONFIGURE_DEPENDS tests/unit/core_*_test.cpp tests/unit/icon_test.cpp tests/unit/notes_test.cpp
@@ -61,9 +62,12 @@ find_program(DEMO_COMPARE compare)
 find_program(DEMO_XDPYINFO xdpyinfo)
 if(DEMO_TESTS AND DEMO_WINE AND DEMO_XVFB AND DEMO_XDOTOOL AND DEMO_IMPORT AND DEMO_COMPARE AND DEMO_XDPYINFO
    AND EXISTS ${DEMO_HOST_BUILD}/demotool)
+  # Reads a message box's text as another program on the desktop would.
+  add_executable(box_text tests/e2e/win32/box_text.cpp)
   add_test(NAME win32.e2e
            COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/win32/run_e2e.sh $<TARGET_FILE:demoplayer>
-                   ${DEMO_HOST_BUILD}/demotool ${DEMO_HOST_BUILD}/sample ${CMAKE_BINARY_DIR}/e2e-shots)
+                   ${DEMO_HOST_BUILD}/demotool ${DEMO_HOST_BUILD}/sample $<TARGET_FILE:box_text>
+                   ${CMAKE_BINARY_DIR}/e2e-shots)
   set_tests_properties(win32.e2e PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
 elseif(DEMO_TESTS)
   message(STATUS "Windows end-to-end suite not registered: needs wine, Xvfb, xdotool, ImageMagick, xdpyinfo "

@@ -4,7 +4,7 @@ file(GLOB X11_SOURCES CONFIGURE_DEPENDS src/platform/x11/*.cpp src/platform/shar
 add_library(demo_x11 STATIC ${CORE_SOURCES} ${X11_SOURCES} src/platform/headless/text.cpp)
 target_include_directories(demo_x11 PUBLIC src ${X11_INCLUDE_DIR})
 target_link_libraries(demo_x11 PUBLIC Threads::Threads Freetype::Freetype Fontconfig::Fontconfig
-                      ${X11_X11_LIB} ${X11_Xext_LIB})
+                      ${X11_X11_LIB} ${X11_Xext_LIB} ${X11_Xrandr_LIB})
 add_executable(demoplayer src/platform/player_main.cpp)
 target_link_libraries(demoplayer PRIVATE demo_x11)
 if(DEMO_TESTS)

@@ -42,12 +42,22 @@ bool StampOpenFile(std::FILE* file, FileStamp& stamp);
 // Size of a file by name, as the file system reports it; -1 when unknown.
 int64_t FileSize(const std::string& path);
 
+// The folder the process works in, where side files are looked for (UTF-8).
+std::string WorkingFolder();
+
 // Detaches the process from its console when the console belongs to it
 // alone (a self-contained demo started by a double click).
 void DetachOwnConsole();
 
 // Shows a message box with an OK button and no owner window.
 void ShowMessageBox(const std::string& text, const std::string& caption);
+
+// Tells a presenter in plain words why the program is about to end, where
+// standard output may be out of sight: Windows shows a message box when no
+// console outlives the process (none at all, or one opened for it alone by a
+// double click); elsewhere standard output has said it already. Returns once
+// the presenter has read it.
+void ExplainFailure(const std::string& text);
 
 // Ends the process with `status`. The headless backend reports the ending to
 // its caller instead (it throws platform::ProcessEnded).
@@ -115,7 +125,11 @@ enum Message : uint32_t {
 };
 
 enum HitTest : intptr_t { kHtClient = 1, kHtCaption = 2 };
-enum ShowCommand : int { kSwHide = 0, kSwShow = 5, kSwMinimize = 6 };
+// kSwShow leaves the foreground where it is: the core makes its main window
+// the foreground window itself, once it is drawn. kSwShowActive also makes the
+// window the foreground window, as the system shows a program's new window,
+// so that the keyboard reaches it.
+enum ShowCommand : int { kSwHide = 0, kSwShowActive = 1, kSwShow = 5, kSwMinimize = 6 };
 enum CursorId : int {
   kIdcArrow = 32512,
   kIdcIBeam = 32513,
@@ -195,8 +209,25 @@ void SetCursorShape(int cursorId);
 bool AsyncKeyDown(int virtualKey);
 
 // ---- threads and time ----
-void StartThread(void (*body)(void*), void* argument);
+// False when the system can make no more threads.
+[[nodiscard]] bool StartThread(void (*body)(void*), void* argument);
 void Sleep(int milliseconds);
+// A clock that never goes back, in microseconds from an arbitrary start.
+int64_t SteadyMicroseconds();
+// How long one refresh of the screen lasts, in microseconds: a frame shown for
+// less is never seen. 0 where frames are not paced (the headless platform,
+// unless its harness sets a rate).
+int RefreshMicroseconds();
+
+// Lets one thread wait for a deadline that others may bring forward.
+struct Wakeup;
+Wakeup* CreateWakeup();  // null when it cannot be made
+void DestroyWakeup(Wakeup* wakeup);
+// Waits until Wake or until `microseconds` (negative: no limit) have passed;
+// a Wake before the wait is not lost. False when waiting has been given up
+// for good (a headless harness winding up): the caller should finish now.
+bool WaitForWake(Wakeup* wakeup, int64_t microseconds);
+void Wake(Wakeup* wakeup);
 // Whether the process has a console of its own (its title is not empty).
 bool HasConsole();
 

@@ -30,7 +30,11 @@ int RunPlayer(Player& player, const char* argument) {
   player.splashWindow.store(-1);
   if (!argument) {
     player.splashPackage = player.package;
-    platform::StartThread(RunSplash, &player);
+    // Without a thread of its own there is no splash: the demo starts at once.
+    if (!platform::StartThread(RunSplash, &player)) {
+      Say(player, "SplashThreadErr1 ");
+      player.splashWindow.store(0);
+    }
     while (player.splashWindow.load() == -1) {
       Say(player, ".");
       platform::Sleep(50);

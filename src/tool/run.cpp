@@ -23,7 +23,8 @@
 namespace demotool {
 
 const char* const kRunUsage =
-    "demotool run [--program PATH] [--screen W,H] [--workarea L,T,R,B] [--script FILE] [--shots DIR] [-- ARG]";
+    "demotool run [--program PATH] [--screen W,H] [--workarea L,T,R,B] [--refresh HZ] [--script FILE]\n"
+    "             [--shots DIR] [-- ARG]";
 
 namespace {
 
@@ -140,6 +141,7 @@ int RunRun(const std::vector<std::string>& args) {
   DisplayOptions display;
   std::string program, scriptPath, shots = ".", argument;
   bool hasArgument = false;
+  int refresh = 0;  // frames follow at once: deterministic timing for scripts
   for (size_t i = 0; i < args.size();) {
     std::string value;
     if (TakeDisplayOption(args, i, display)) continue;
@@ -153,6 +155,11 @@ int RunRun(const std::vector<std::string>& args) {
     }
     if (TakeValueOption(args, i, "--shots", value)) {
       shots = value;
+      continue;
+    }
+    if (TakeValueOption(args, i, "--refresh", value)) {
+      if (!ParseNumberList(value, 1, &refresh) || refresh < 1 || refresh > 1000)
+        throw UsageError{"--refresh takes a rate from 1 to 1000 Hz"};
       continue;
     }
     if (args[i] == "--") {
@@ -171,6 +178,7 @@ int RunRun(const std::vector<std::string>& args) {
   headless::Reset();
   headless::SetScreen(display.screenWidth, display.screenHeight);
   headless::SetWorkArea(display.workArea);
+  headless::SetRefreshRate(refresh);
   // Without a program file of its own the player takes the side files here.
   if (program.empty()) {
     std::string name = (fs::temp_directory_path(ec) / "demoplayer-program-XXXXXX").string();
@@ -198,7 +206,7 @@ int RunRun(const std::vector<std::string>& args) {
   }).detach();
 
   bool splashScripted = false;
-  for (const ScriptLine& line : script) splashScripted |= line.verb == "splash-click";
+  for (const ScriptLine& line : script) splashScripted |= line.verb == "splash-click" || line.verb == "splash-key";
   if (!hasArgument) {
     if (!WaitFor([] { return Splash() != 0 && headless::Describe(Splash()).visible; }, 20000))
       Note("run: %s\n", "the splash window did not appear");
@@ -226,8 +234,12 @@ int RunRun(const std::vector<std::string>& args) {
         headless::InjectKey(Number(line, 0));
       } else if (v == "hold" || v == "unhold") {
         headless::HoldKey(Number(line, 0), v == "hold");
-      } else if (v == "splash-click") {
-        ClickSplash();
+      } else if (v == "splash-click" || v == "splash-key") {
+        // A key goes where the keyboard is: to the splash only if it has it.
+        if (v == "splash-key")
+          headless::InjectKey(Number(line, 0));
+        else
+          ClickSplash();
         if (!WaitFor([] { return MainShown(); }, 60000))
           Note("run: %s\n", "the main window did not appear");
       } else if (v == "activate") {

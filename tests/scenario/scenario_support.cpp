@@ -2,11 +2,13 @@
 #include "scenario_support.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -205,7 +207,7 @@ bool Scenario::HasShot(const std::string& name) const {
   return std::filesystem::exists(dir_.File("shots/" + name + ".png"));
 }
 
-BackgroundRun::BackgroundRun(const std::vector<std::string>& args, const std::string& cwd) {
+BackgroundRun::BackgroundRun(const std::vector<std::string>& args, const std::string& cwd, int64_t addressSpace) {
   char outName[] = "/tmp/scenario_out_XXXXXX";
   char errName[] = "/tmp/scenario_err_XXXXXX";
   const int outFd = mkstemp(outName), errFd = mkstemp(errName);
@@ -220,6 +222,8 @@ BackgroundRun::BackgroundRun(const std::vector<std::string>& args, const std::st
     dup2(outFd, 1);
     dup2(errFd, 2);
     if (chdir(cwd.c_str()) != 0) _exit(127);
+    const rlimit limit{static_cast<rlim_t>(addressSpace), static_cast<rlim_t>(addressSpace)};
+    if (addressSpace > 0 && setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
     std::vector<char*> raw;
     for (std::string& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);
@@ -237,6 +241,12 @@ BackgroundRun::~BackgroundRun() {
   }
   unlink(outPath_.c_str());
   unlink(errPath_.c_str());
+}
+
+int BackgroundRun::ThreadCount() const {
+  const std::string status = tool_test::Slurp("/proc/" + std::to_string(pid_) + "/status");
+  const size_t at = status.find("\nThreads:");
+  return finished_ || at == std::string::npos ? -1 : std::atoi(status.c_str() + at + 9);
 }
 
 std::string BackgroundRun::OutputSoFar() const { return tool_test::Slurp(outPath_); }

@@ -121,8 +121,11 @@ class Scenario {
 // the player runs.
 class BackgroundRun {
  public:
-  BackgroundRun(const std::vector<std::string>& args, const std::string& cwd);
+  // `addressSpace` (bytes, 0 for none) limits the run's address space.
+  BackgroundRun(const std::vector<std::string>& args, const std::string& cwd, int64_t addressSpace = 0);
   ~BackgroundRun();
+  // Threads the run has now; -1 once it has ended.
+  int ThreadCount() const;
   // Standard output written so far.
   std::string OutputSoFar() const;
   // Polls until `condition` holds for the output so far; false if the run

@@ -1,6 +1,7 @@
 // Timers, the inactive look and the stale-index reload, with the player running in real time.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,25 @@ TEST(Timers, ChainAdvancesOncePerArrival) {
   EXPECT_TRUE(SameImage(s.Shot("end"), FrameImage(4)));
 }
 
+// Paced at a 60 Hz screen, each frame of a chain of short Timers stays for a
+// refresh: 200 ms after the start at most 13 of its 40 frames can have been
+// shown, and then every frame follows in order.
+TEST(Timers, ShortTimersShowEachFrameForARefresh) {
+  Demo demo;
+  demo.Frame("zero");
+  for (int i = 1; i < 40; ++i) demo.Frame("t" + std::to_string(i), {"\">\" Timer 31"});
+  demo.Frame("t40");
+  Scenario s(demo);
+  const auto run = s.Run({"wait 200", "query", "wait 1500"}, "t1", {"--refresh", "60"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const size_t at = run.err.find("query: t");
+  ASSERT_NE(at, std::string::npos) << run.err;
+  EXPECT_LE(std::atoi(run.err.c_str() + at + 8), 13) << run.err;
+  std::string expected = Times(FrameLine(1, "t1"), 3);
+  for (int i = 2; i <= 40; ++i) expected += FrameLine(i, "t" + std::to_string(i));
+  EXPECT_EQ(Shown(AfterIndex(run.out)), expected);
+}
+
 // Redraws of the frame (F1, F4, a click beside the hotspots, an activation)
 // neither repeat its timer nor start it again: it fires once, at the time
 // counted from the arrival.
@@ -96,6 +116,37 @@ TEST(Timers, AClickThatMovesOnFirstLeavesTheTimerSilent) {
   const std::string out = AfterIndex(run.out);
   EXPECT_EQ(Shown(out), Times(FrameLine(1, "A"), 3) + FrameLine(2, "B"));
   EXPECT_NE(Between(out, FrameLine(2, "B")).find(kNoTimer), std::string::npos) << out;
+}
+
+// Thousands of arrivals at a frame with a long Timer, as a presenter
+// clicking back and forth makes them: one thread serves every pending timer,
+// each still ends in its " ===NOTIMER=== ", and the player keeps playing in an
+// address space far too small for a thread per arrival.
+TEST(Timers, LongTimersCostNoThreadEach) {
+  Demo demo;
+  demo.Frame("zero");
+  demo.Frame("A", {"\"C\" Timer 1000", "\"B\" LeftClick 0,40,119,79"});
+  demo.Frame("B", {"\"A\" LeftClick 0,40,119,79"});
+  demo.Frame("C");
+  Scenario s(demo);
+  std::vector<std::string> script(2001, "click 100 100");
+  script.push_back("wait 2000");
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const int64_t addressSpace = 0;  // the sanitizers reserve terabytes of shadow memory
+#else
+  const int64_t addressSpace = int64_t{400} << 20;
+#endif
+  BackgroundRun run(s.Arguments(script, "A", {}), s.Folder(), addressSpace);
+  ASSERT_TRUE(run.WaitForOutput([](const std::string& out) { return Count(out, FrameLine(2, "B")) == 1001; }))
+      << run.OutputSoFar().substr(0, 2000);
+  const int threads = run.ThreadCount();
+  const auto result = run.Finish();
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_LE(threads, 4);
+  std::string expected = Times(FrameLine(1, "A"), 3);
+  for (int i = 0; i < 1000; ++i) expected += FrameLine(2, "B") + FrameLine(1, "A");
+  EXPECT_TRUE(Shown(AfterIndex(result.out)) == expected + FrameLine(2, "B"));
+  EXPECT_EQ(Count(result.out, kNoTimer), 1001);
 }
 
 class HeldBackKey : public ::testing::TestWithParam<int> {};

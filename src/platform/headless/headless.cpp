@@ -18,6 +18,7 @@
 #include <ctime>
 
 #include "platform/headless/state.h"
+#include "platform/shared/wakeup.h"
 
 namespace headless {
 
@@ -64,6 +65,7 @@ void Reset() {
   s.endHandler = nullptr;
   std::lock_guard<std::mutex> threads(Threads().lock);
   Threads().hurry = false;
+  shared::AbandonWaits(false);
 }
 
 void SetProgramPath(const std::string& path) {
@@ -130,6 +132,9 @@ void ShowMessageBox(const std::string& text, const std::string& caption) {
   }
   std::fprintf(stderr, "message box: %s: %s\n", caption.c_str(), text.c_str());
 }
+
+// Standard output is the harness's to read.
+void ExplainFailure(const std::string&) {}
 
 void EndProcess(int status) {
   void (*handler)(int) = nullptr;

@@ -53,6 +53,10 @@ bool WaitIdle(int timeoutMs);
 // many sessions in one process calls it before freeing a player.
 bool FinishThreads(int timeoutMs);
 
+// Paces timer chains at this screen refresh rate, as real displays do; 0 (the
+// default) keeps timing deterministic: frames follow at once.
+void SetRefreshRate(int hz);
+
 // A window of another program that has no loop: messages sent to it are
 // handled at once by the default procedure (WM_SETTEXT sets its text).
 platform::Window MakeForeignWindow();

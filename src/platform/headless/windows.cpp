@@ -1,12 +1,15 @@
 // The headless platform: windows, message queues, pointer, keys and threads, all in memory.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "platform/headless/state.h"
 #include "platform/shared/icon_pixels.h"
 #include "platform/shared/surface.h"
+#include "platform/shared/wakeup.h"
 
 namespace headless {
 
@@ -200,6 +203,10 @@ void PostTo(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) 
   PostLocked(S(), window, message, wParam, lParam);
 }
 
+std::atomic<int> refreshRate{0};
+
+void SetRefreshRate(int hz) { refreshRate.store(hz); }
+
 ThreadBoard& Threads() {
   static ThreadBoard board;
   return board;
@@ -210,6 +217,7 @@ bool FinishThreads(int timeoutMs) {
   std::unique_lock<std::mutex> hold(board.lock);
   board.hurry = true;
   board.changed.notify_all();
+  shared::AbandonWaits(true);
   return board.changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return board.live == 0; });
 }
 
@@ -404,6 +412,8 @@ void MoveWindow(Window window, int x, int y, int width, int height) {
 }
 
 void ShowWindow(Window window, int command) {
+  // Active before it is seen, so that a key pressed on sight finds it.
+  if (command == kSwShowActive) headless::ChangeForeground(window);
   Window deactivated = 0;
   {
     Lock hold(S().lock);
@@ -613,22 +623,35 @@ bool AsyncKeyDown(int virtualKey) {
 
 // ---- threads and time ----
 
-void StartThread(void (*body)(void*), void* argument) {
+bool StartThread(void (*body)(void*), void* argument) {
   headless::ThreadBoard& board = headless::Threads();
   {
     std::lock_guard<std::mutex> hold(board.lock);
     ++board.live;
   }
-  std::thread([body, argument, &board] {
-    try {
-      body(argument);
-    } catch (const ProcessEnded&) {
-      // The end handler has already dealt with the ending.
-    }
+  try {
+    std::thread([body, argument, &board] {
+      try {
+        body(argument);
+      } catch (const ProcessEnded&) {
+        // The end handler has already dealt with the ending.
+      }
+      std::lock_guard<std::mutex> hold(board.lock);
+      --board.live;
+      board.changed.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
     std::lock_guard<std::mutex> hold(board.lock);
     --board.live;
     board.changed.notify_all();
-  }).detach();
+    return false;
+  }
+  return true;
+}
+
+int RefreshMicroseconds() {
+  const int hz = headless::refreshRate.load();
+  return hz > 0 ? 1000000 / hz : 0;
 }
 
 void Sleep(int milliseconds) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <new>
 
 #include "platform/platform.h"
 
@@ -97,6 +98,14 @@ bool HasConsole() {
 
 void ShowMessageBox(const std::string& text, const std::string& caption) {
   MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK);
+}
+
+void ExplainFailure(const std::string& text) {
+  // A console that only this process uses closes when it ends, taking the
+  // diagnostic with it; one shared with a shell stays open and shows it.
+  DWORD processes[2] = {};
+  if (HasConsole() && GetConsoleProcessList(processes, 2) > 1) return;
+  MessageBoxW(nullptr, win32::Widen(text).c_str(), L"Exiting", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 void EndProcess(int status) {
@@ -204,13 +213,25 @@ unsigned __stdcall ThreadEntry(void* start) {
 
 }  // namespace
 
-void StartThread(void (*body)(void*), void* argument) {
-  auto* start = new ThreadStart{body, argument};
+bool StartThread(void (*body)(void*), void* argument) {
+  auto* start = new (std::nothrow) ThreadStart{body, argument};
+  if (!start) return false;
   uintptr_t handle = _beginthreadex(nullptr, 0, ThreadEntry, start, 0, nullptr);
-  if (handle)
-    CloseHandle(reinterpret_cast<HANDLE>(handle));
-  else
+  if (!handle) {
     delete start;
+    return false;
+  }
+  CloseHandle(reinterpret_cast<HANDLE>(handle));
+  return true;
+}
+
+int RefreshMicroseconds() {
+  DEVMODEA mode{};
+  mode.dmSize = sizeof mode;
+  int hz = 0;
+  if (EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode)) hz = static_cast<int>(mode.dmDisplayFrequency);
+  // 0 and 1 stand for the hardware's default rate.
+  return 1000000 / (hz >= 20 && hz <= 1000 ? hz : 60);
 }
 
 void Sleep(int milliseconds) {

@@ -9,7 +9,10 @@
 #include <atomic>
 #include <chrono>
 #include <map>
+#include <system_error>
 #include <thread>
+
+#include <X11/extensions/Xrandr.h>
 
 #include "platform/x11/keys.h"
 
@@ -77,6 +80,9 @@ void DetachOwnConsole() {
 }
 
 bool HasConsole() { return isatty(1) || isatty(2); }
+
+// Standard output stays where the player was started from.
+void ExplainFailure(const std::string&) {}
 
 void ShowMessageBox(const std::string& text, const std::string& caption) {
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
@@ -217,7 +223,32 @@ bool AsyncKeyDown(int virtualKey) {
   return false;
 }
 
-void StartThread(void (*body)(void*), void* argument) { std::thread(body, argument).detach(); }
+bool StartThread(void (*body)(void*), void* argument) {
+  try {
+    std::thread(body, argument).detach();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
+int RefreshMicroseconds() {
+  // Asked once: a demo's chains keep one pace, and the question costs a round trip.
+  static const int period = [] {
+    std::unique_lock<std::mutex> hold;
+    Display* d = x11::Aux(hold);
+    int hz = 0;
+    if (d) {
+      if (XRRScreenConfiguration* config = XRRGetScreenInfo(d, DefaultRootWindow(d))) {
+        hz = XRRConfigCurrentRate(config);
+        XRRFreeScreenConfigInfo(config);
+      }
+    }
+    // A server that does not know its rate (Xvfb says 0): the common 60 Hz.
+    return 1000000 / (hz >= 20 && hz <= 1000 ? hz : 60);
+  }();
+  return period;
+}
 
 void Sleep(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

@@ -123,7 +123,15 @@ DEMO=$WORK/galculator-demo
 chmod +x "$DEMO"
 mkdir -p "$WORK/elsewhere"
 cd "$WORK/elsewhere" || exit 1  # no side files here: the content must come from the file itself
-"$DEMO" >"$WORK/out1.txt" 2>&1 &
+# A folder the presenter cannot write, with the demo in it: root ignores
+# permission bits, so there it is bound read-only in a mount namespace of its own.
+chmod a-w "$WORK/elsewhere"
+if [ "$(id -u)" = 0 ]; then
+  unshare -m sh -c 'mount --bind "$1" "$1" && mount -o remount,ro,bind "$1" "$1" && exec "$2"' sh \
+    "$WORK/elsewhere" "$DEMO" >"$WORK/out1.txt" 2>&1 &
+else
+  "$DEMO" >"$WORK/out1.txt" 2>&1 &
+fi
 PLAYER_PID=$!
 
 # ---- splash ----
@@ -140,6 +148,9 @@ W=$(main_window)
 read -r wx wy ww wh < <(geometry "$W")
 check "main window at 40,40 sized 800 x 600 (is $wx,$wy ${ww}x$wh)" test "$wx $wy $ww $wh" = "40 40 800 600"
 check "splash gone" bash -c "! xdotool search --onlyvisible --class RXDsplash"
+check "played from a read-only folder, which stays empty" test -z "$(ls -A "$WORK/elsewhere")"
+icon=$(xprop -id "$W" -notype _NET_WM_ICON 2>&1)
+check "window icon given as 16 x 16 pixels" grep -q "Icon (16 x 16):" <<<"$icon"
 
 # ---- notes with F4, frame pixels ----
 shot welcome-notes
