@@ -89,6 +89,9 @@ class Linter {
     if (!reader_.Open(pkg_)) throw ToolError{"cannot open the flow text '" + Printable(pkg_.flowPath) + "'"};
     CheckHeaderAndInactiveLook();
     const int32_t last = p_.index.lastFrame;
+    if (last < 0)
+      Error(1, "the demo has no frames: no name line ('~') comes before the end of the flow text or a StopReading "
+               "line; the player shows one black window (NoFrame)");
     edges_.assign(static_cast<size_t>(last + 1), {});
     std::map<std::string, int32_t> firstOfName;
     for (int32_t f = 0; f <= last; ++f) {

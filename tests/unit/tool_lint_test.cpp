@@ -162,4 +162,15 @@ TEST_F(DemotoolLint, ContentThePlayerCannotStartOnIsAnError) {
   EXPECT_NE(run.err.find("GrayFrameErr1"), std::string::npos) << run.err;
 }
 
+TEST_F(DemotoolLint, ADemoWithoutFramesIsAnError) {
+  // The player shows one black "NoFrame" window for each of these.
+  const std::string stack = test_support::StackFileBytes(kW, 6).substr(2);
+  for (const std::string& flow : {std::string(), CrLfText({"HelpOn", "StopReading", "~a", TileLine({0, 0, 0, 0}), ""})}) {
+    WriteFile(dir_.File("demo.bin"), test_support::BundleBytes("program", kW, kH, flow, stack));
+    tool_test::RunResult run = RunTool({"lint", dir_.File("demo.bin")});
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(run.out.rfind("demo.bin:1: error: the demo has no frames", 0), 0u) << run.out;
+  }
+}
+
 }  // namespace
