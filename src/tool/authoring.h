@@ -17,6 +17,7 @@
 
 #include "player.h"
 #include "tool/session.h"
+#include "tool/temp_files.h"
 
 namespace demotool {
 
@@ -127,21 +128,20 @@ inline bool SameFile(const std::filesystem::path& a, const std::filesystem::path
 }
 
 // A file that appears under its name whole or not at all: written under a
-// temporary name in the same folder, then renamed over the target. Dropped
-// without Commit(), it leaves nothing behind.
+// temporary name in the same folder (".NAME.XXXXXX", held while this object
+// lives), then renamed over the target. Dropped without Commit(), or stopped
+// by a signal, it leaves nothing behind.
 class AtomicFile {
  public:
   explicit AtomicFile(const std::filesystem::path& target) : target_(target) {
     std::filesystem::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
-    temp_ = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(temp_.data());
+    int fd = temp_.Create((folder / ("." + target.filename().string() + ".XXXXXX")).string(), 0);
     if (fd < 0) throw ToolError{"cannot write into '" + Printable(folder.string()) + "': " + std::strerror(errno)};
     file_ = ::fdopen(fd, "wb");
     if (!file_) {
       ::close(fd);
-      ::unlink(temp_.c_str());
-      throw ToolError{"cannot write '" + Printable(temp_) + "': " + std::strerror(errno)};
+      throw ToolError{"cannot write '" + Printable(temp_.Path()) + "': " + std::strerror(errno)};
     }
     std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
   }
@@ -149,17 +149,17 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
   ~AtomicFile() {
     if (file_) std::fclose(file_);
-    if (!committed_) ::unlink(temp_.c_str());
   }
 
   std::FILE* Stream() const { return file_; }
-  const std::string& TempPath() const { return temp_; }
+  const std::string& TempPath() const { return temp_.Path(); }
   void Write(const void* data, size_t size) {
     if (size && std::fwrite(data, 1, size, file_) != size) Fail("cannot write");
   }
   void Write(std::string_view text) { Write(text.data(), text.size()); }
 
-  // Flushes to the disk and closes the temporary file, which keeps its name.
+  // Flushes to the disk and closes the temporary file, which keeps its name
+  // and stays held.
   void Finish(mode_t mode) {
     if (!file_) return;
     if (std::fflush(file_) != 0 || ::fchmod(::fileno(file_), mode) != 0 || ::fsync(::fileno(file_)) != 0)
@@ -171,8 +171,8 @@ class AtomicFile {
   // Finishes if needed and puts the file in place of the target.
   void Commit(mode_t mode) {
     Finish(mode);
-    if (std::rename(temp_.c_str(), target_.c_str()) != 0) Fail("cannot replace");
-    committed_ = true;
+    if (std::rename(temp_.Path().c_str(), target_.c_str()) != 0) Fail("cannot replace");
+    temp_.Renamed();
   }
 
   // The mode a new file gets from the process's umask.
@@ -187,9 +187,8 @@ class AtomicFile {
     throw ToolError{std::string(what) + " '" + Printable(target_.string()) + "': " + std::strerror(errno)};
   }
   std::filesystem::path target_;
-  std::string temp_;
+  HeldTemp temp_;
   std::FILE* file_ = nullptr;
-  bool committed_ = false;
 };
 
 // Opens a demo as OpenContent does, keeping the player's start-up chatter
@@ -199,10 +198,10 @@ inline void OpenContentQuietly(demo::Player& player, const std::string& where) {
   size_t size = 0;
   std::FILE* said = open_memstream(&buffer, &size);
   player.out = said ? said : stderr;
-  std::string message;
+  std::string message, missing;
   bool ended = false;
   try {
-    OpenContent(player, where, DisplayOptions{});
+    OpenContent(player, where, DisplayOptions{}, &missing);
   } catch (const platform::ProcessEnded&) {
     ended = true;
   } catch (...) {
@@ -221,7 +220,8 @@ inline void OpenContentQuietly(demo::Player& player, const std::string& where) {
     // The last thing said is why the player stopped.
     size_t cut = message.rfind('\n', message.size() > 1 ? message.size() - 2 : 0);
     if (cut != std::string::npos && cut + 1 < message.size()) message.erase(0, cut + 1);
-    throw ToolError{"the player cannot start on '" + Printable(where) + "': " + Printable(message)};
+    throw ToolError{"the player cannot start on '" + Printable(where) + "': " + Printable(message) +
+                    (missing.empty() ? "" : "; " + missing)};
   }
 }
 

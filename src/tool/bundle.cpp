@@ -130,6 +130,10 @@ int RunBundle(const std::vector<std::string>& args) {
     std::fprintf(stderr, "demotool bundle: warning: the stack ends in %" PRId64 " bytes that make no whole tile; left out\n",
                  stackFileBytes - stackBytes);
 
+  // Litter of bundles into this name that were stopped.
+  const std::string outName = outFile.filename().string();
+  SweepAbandonedTemps(outFile.parent_path().string(),
+                      [&outName](std::string_view name) { return IsTempNameOf(name, outName); });
   AtomicFile file(outFile);
   CopyRange(program.string(), 0, programBytes, file);
   // A player ending in the marker's first bytes would hide the marker from the scan.

@@ -11,7 +11,9 @@
 #include "imaging/stack.h"
 #include "tool/commands.h"
 #include "tool/json.h"
+#include "tool/pack.h"
 #include "tool/session.h"
+#include "tool/stamp.h"
 
 namespace demotool {
 
@@ -143,7 +145,16 @@ std::string TargetText(const demo::Player& player, int32_t target) {
   return "#" + std::to_string(target) + " (no such frame)";
 }
 
-void WriteJson(const demo::Player& player, int64_t tiles, const std::vector<FrameReport>& frames) {
+const char* StampState(const StampCheck& stamp) {
+  switch (stamp.state) {
+    case StampCheck::kMatches: return "matches";
+    case StampCheck::kDiffers: return "differs";
+    default: return "none";
+  }
+}
+
+void WriteJson(const demo::Player& player, int64_t tiles, const StampCheck& stamp,
+               const std::vector<FrameReport>& frames) {
   const demo::DemoPackage& pkg = player.package;
   const demo::PlayerSettings& s = player.settings;
   const demo::DisplayGeometry& g = player.geometry;
@@ -156,7 +167,8 @@ void WriteJson(const demo::Player& player, int64_t tiles, const std::vector<Fram
       .Field("flowEnd", pkg.flowEnd)
       .Field("stackPath", pkg.stackPath)
       .Field("stackBase", pkg.stackBase)
-      .Field("tileCount", tiles);
+      .Field("tileCount", tiles)
+      .Field("stackStamp", StampState(stamp));
   json.Key("settings").BeginObject().Field("WindowText", s.WindowText);
   json.IntArray("WindowIconSm", s.WindowIconSm, 3)
       .Field("HomeFrame", s.HomeFrame)
@@ -207,7 +219,8 @@ void WriteJson(const demo::Player& player, int64_t tiles, const std::vector<Fram
   std::fputc('\n', stdout);
 }
 
-void WriteText(const demo::Player& player, int64_t tiles, const std::vector<FrameReport>& frames) {
+void WriteText(const demo::Player& player, int64_t tiles, const StampCheck& stamp, const std::string& troubles,
+               const std::vector<FrameReport>& frames) {
   const demo::DemoPackage& pkg = player.package;
   const demo::PlayerSettings& s = player.settings;
   const demo::DisplayGeometry& g = player.geometry;
@@ -219,6 +232,11 @@ void WriteText(const demo::Player& player, int64_t tiles, const std::vector<Fram
   std::fprintf(o, "  stack         %s, tiles from byte %lld, %lld whole tiles\n",
                Printable(pkg.stackPath).c_str(), static_cast<long long>(pkg.stackBase),
                static_cast<long long>(tiles));
+  if (stamp.state == StampCheck::kMatches)
+    std::fprintf(o, "  stamp         line %lld: packed with this stack\n", static_cast<long long>(stamp.line));
+  else if (stamp.state == StampCheck::kNone)
+    std::fprintf(o, "  stamp         none: whether the flow text belongs to the stack is unknown\n");
+  if (!troubles.empty()) std::fprintf(o, "  ! %s\n", troubles.c_str());
   std::fprintf(o, "Settings\n");
   std::fprintf(o, "  WindowText          \"%s\"\n", Printable(s.WindowText).c_str());
   std::fprintf(o, "  WindowIconSm        %d,%d,%d\n", s.WindowIconSm[0], s.WindowIconSm[1], s.WindowIconSm[2]);
@@ -284,12 +302,19 @@ int RunInfo(const std::vector<std::string>& args) {
   player->out = stderr;
   OpenContent(*player, where, display);
   const int64_t tiles = TileCount(player->package);
+  const StampCheck stamp = CheckStamp(player->package);
+  // The player plays either way; the author must hear of a mismatched pair.
+  std::string troubles;
+  if (stamp.state == StampCheck::kDiffers) troubles = stamp.Describe(player->package);
+  const std::string interrupted = demo::UsesSideFiles(player->package) ? InterruptedPackNote(".") : "";
+  if (!interrupted.empty()) troubles += (troubles.empty() ? "" : "; ") + interrupted;
+  if (!troubles.empty()) std::fprintf(stderr, "demotool info: warning: %s\n", troubles.c_str());
   std::vector<FrameReport> frames = ReadFrames(*player);
   std::fflush(stderr);
   if (json)
-    WriteJson(*player, tiles, frames);
+    WriteJson(*player, tiles, stamp, frames);
   else
-    WriteText(*player, tiles, frames);
+    WriteText(*player, tiles, stamp, troubles, frames);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -17,7 +17,9 @@
 #include "imaging/stack.h"
 #include "tool/authoring.h"
 #include "tool/commands.h"
+#include "tool/pack.h"
 #include "tool/session.h"
+#include "tool/stamp.h"
 
 namespace demotool {
 
@@ -88,6 +90,7 @@ class Linter {
   std::vector<Finding> Run() {
     if (!reader_.Open(pkg_)) throw ToolError{"cannot open the flow text '" + Printable(pkg_.flowPath) + "'"};
     CheckHeaderAndInactiveLook();
+    CheckBelonging();
     const int32_t last = p_.index.lastFrame;
     if (last < 0)
       Error(1, "the demo has no frames: no name line ('~') comes before the end of the flow text or a StopReading "
@@ -116,6 +119,7 @@ class Linter {
   std::string Named(int32_t f) const { return "'" + Printable(demo::FrameName(p_, f)) + "'"; }
 
   void CheckHeaderAndInactiveLook();
+  void CheckBelonging();
   void CheckTileLine(bool inactive);
   std::string HeightSource(int64_t line) const;
   void CheckRect(int64_t line, const char* what, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
@@ -155,6 +159,17 @@ void Linter::CheckHeaderAndInactiveLook() {
   const std::string& home = p_.settings.HomeFrame;
   if (!home.empty() && demo::FindFrameByName(p_, home.c_str()) < 0)
     Error(homeLine_, "HomeFrame names '" + Printable(home) + "', which no frame bears; the Home key shows frame 0");
+}
+
+// Whether the flow text and the stack were packed together, by the stamp
+// pack writes; a pack stopped between its renames leaves them apart.
+void Linter::CheckBelonging() {
+  const StampCheck stamp = CheckStamp(pkg_);
+  const std::string interrupted = demo::UsesSideFiles(pkg_) ? InterruptedPackNote(".") : "";
+  if (stamp.state == StampCheck::kDiffers)
+    Error(stamp.line, stamp.Describe(pkg_) + (interrupted.empty() ? "" : "; " + interrupted));
+  else if (!interrupted.empty())
+    Warn(1, interrupted);
 }
 
 // Side files take the frame height from the first line that begins with '$'.

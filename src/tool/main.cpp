@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "tool/commands.h"
 #include "tool/session.h"
+#include "tool/temp_files.h"
 
 namespace {
 
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  // A stop signal leaves no temporary file of a command behind.
+  demotool::InstallStopCleanup();
   try {
     return command->run(args);
   } catch (const demotool::UsageError& e) {

@@ -1,6 +1,8 @@
 // demotool pack: turns a storyboard and its screenshots into a flow text and a stack of distinct rows.
 #include "tool/pack.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,8 @@
 #include "tool/commands.h"
 #include "tool/png_io.h"
 #include "tool/session.h"
+#include "tool/stamp.h"
+#include "tool/temp_files.h"
 
 namespace demotool {
 
@@ -47,35 +52,6 @@ void DrawArrow(uint8_t* rgb, int width, int height, int atX, int atY) {
       std::memset(rgb + (static_cast<size_t>(y) * width + x) * 3, c == 'X' ? 0 : 255, 3);
     }
   }
-}
-
-inline uint64_t Rotl(uint64_t v, int r) { return (v << r) | (v >> (64 - r)); }
-inline uint64_t Load64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
-// A fast 64-bit hash of a pixel row; equal hashes are always confirmed by a
-// full comparison, so its only job is to spread rows well.
-uint64_t HashRow(const uint8_t* p, size_t n) {
-  constexpr uint64_t kP1 = 0x9E3779B185EBCA87ULL, kP2 = 0xC2B2AE3D27D4EB4FULL;
-  auto round = [](uint64_t acc, uint64_t v) { return Rotl(acc + v * kP2, 31) * kP1; };
-  uint64_t a = kP1 + kP2, b = kP2, c = 0, d = 0 - kP1;
-  size_t i = 0;
-  for (; i + 32 <= n; i += 32) {
-    a = round(a, Load64(p + i));
-    b = round(b, Load64(p + i + 8));
-    c = round(c, Load64(p + i + 16));
-    d = round(d, Load64(p + i + 24));
-  }
-  uint64_t h = Rotl(a, 1) + Rotl(b, 7) + Rotl(c, 12) + Rotl(d, 18) + n;
-  for (; i + 8 <= n; i += 8) h = Rotl(h ^ round(0, Load64(p + i)), 27) * kP1 + kP2;
-  for (; i < n; ++i) h = Rotl(h ^ (p[i] * kP1), 11) * kP2;
-  h ^= h >> 33;
-  h *= kP2;
-  h ^= h >> 29;
-  return h;
 }
 
 // Every distinct row once, in the order first met, with a hash table over them.
@@ -151,6 +127,89 @@ std::string Trim(const std::string& text) {
   return text.substr(b, e - b + 1);
 }
 
+// The pack journal: written, made durable, then the stack and the flow text
+// are renamed in that order, then it is removed. Both files it names were
+// made durable before it.
+constexpr std::string_view kJournalHead = "demotool pack journal";
+
+struct Journal {
+  bool complete = false;  // written to its end: the renames may have begun
+  std::string stackTemp, flowTemp;
+};
+
+bool IsPackTemp(std::string_view name) {
+  return IsTempNameOf(name, demo::kSideStackName) || IsTempNameOf(name, demo::kSideFlowName);
+}
+
+// The journal in `folder`, if one is there.
+std::optional<Journal> ReadJournal(const fs::path& folder) {
+  const int fd = ::open((folder / kPackJournalName).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  char bytes[512];
+  ssize_t got = -1;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) got = ::read(fd, bytes, sizeof bytes);
+  ::close(fd);
+  if (got < 0) return std::nullopt;
+  Journal journal;
+  const TextLines lines = SplitLines(std::string_view(bytes, static_cast<size_t>(got)));
+  const std::vector<std::string>& l = lines.lines;
+  journal.complete = l.size() == 4 && l[0] == kJournalHead && IsTempNameOf(l[1], demo::kSideStackName) &&
+                     IsTempNameOf(l[2], demo::kSideFlowName) && l[3] == "end";
+  if (journal.complete) {
+    journal.stackTemp = l[1];
+    journal.flowTemp = l[2];
+  }
+  return journal;
+}
+
+bool IsRegularFile(const fs::path& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Finishes the renames of a pack that was stopped between them, under the
+// folder's lock, so that its two new files stand together. A journal that was
+// not written to its end means the renames had not begun: the old pair
+// stands, and the temporary files are litter. True when a pack was finished.
+bool FinishInterruptedPack(const fs::path& folder, const FolderLock& lock) {
+  const std::optional<Journal> journal = ReadJournal(folder);
+  if (!journal) return false;
+  bool finished = false;
+  if (journal->complete) {
+    const fs::path stackTemp = folder / journal->stackTemp, flowTemp = folder / journal->flowTemp;
+    if (IsRegularFile(flowTemp)) {
+      if (IsRegularFile(stackTemp) && std::rename(stackTemp.c_str(), (folder / demo::kSideStackName).c_str()) != 0)
+        throw ToolError{"cannot finish the stopped pack into '" + Printable(folder.string()) + "': " + std::strerror(errno)};
+      if (std::rename(flowTemp.c_str(), (folder / demo::kSideFlowName).c_str()) != 0)
+        throw ToolError{"cannot finish the stopped pack into '" + Printable(folder.string()) + "': " + std::strerror(errno)};
+      finished = true;
+    }
+    // Without its flow text a stack cannot be put in place; it is litter.
+  }
+  lock.Sync();
+  if (::unlink((folder / kPackJournalName).c_str()) != 0 && errno != ENOENT)
+    throw ToolError{"cannot remove '" + Printable((folder / kPackJournalName).string()) + "': " + std::strerror(errno)};
+  lock.Sync();
+  return finished;
+}
+
+void WriteJournal(const fs::path& folder, const std::string& stackTemp, const std::string& flowTemp,
+                  const FolderLock& lock) {
+  const std::string text = std::string(kJournalHead) + "\n" + fs::path(stackTemp).filename().string() + "\n" +
+                           fs::path(flowTemp).filename().string() + "\nend\n";
+  const fs::path path = folder / kPackJournalName;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                  ::fsync(fd) == 0;
+  const int error = errno;
+  if (fd >= 0) ::close(fd);
+  if (!ok || !lock.Sync()) {
+    ::unlink(path.c_str());
+    throw ToolError{"cannot write '" + Printable(path.string()) + "': " + std::strerror(error)};
+  }
+}
+
 class Packer {
  public:
   explicit Packer(const PackOptions& options) : o_(options), label_(Printable(options.storyboard)) {}
@@ -186,6 +245,7 @@ class Packer {
   int64_t firstScreenLine_ = 0;
   std::unique_ptr<RowPool> pool_;
   std::unique_ptr<AtomicFile> stack_;
+  std::unique_ptr<StampHasher> stamp_;
   std::vector<uint8_t> decoded_, drawn_, bgr_;
   std::string decodedPath_;
   bool progressShown_ = false;
@@ -259,6 +319,7 @@ std::string Packer::PackScreen(int64_t line, const ScreenSpec& spec, const std::
     pool_ = std::make_unique<RowPool>(rowBytes);
     const uint8_t header[2] = {static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(w & 0xFF)};
     stack_->Write(header, 2);
+    stamp_ = std::make_unique<StampHasher>(w);
     bgr_.resize(rowBytes);
   }
   std::string tileLine(1 + 4 * static_cast<size_t>(h), '$');
@@ -282,6 +343,7 @@ std::string Packer::PackScreen(int64_t line, const ScreenSpec& spec, const std::
         bgr_[x + 2] = row[x];
       }
       stack_->Write(bgr_.data(), rowBytes);
+      stamp_->AddRow(bgr_.data());
       ++newRows;
     }
     demo::EncodeTileRef(t, &tileLine[1 + 4 * static_cast<size_t>(y)]);
@@ -314,7 +376,32 @@ PackSummary Packer::Run() {
   const TextLines text = SplitLines(ReadWholeFile(o_.storyboard));
   fs::create_directories(outDir, ec);
   if (ec) throw ToolError{"cannot make the folder '" + Printable(o_.outDir) + "': " + ec.message()};
+  const auto waiting = [this] {
+    EndProgress();
+    std::fprintf(o_.messages, "pack: waiting for another pack into '%s' to put its files in place\n",
+                 Printable(o_.outDir).c_str());
+  };
+  {
+    // What packs before this one left: a pair half renamed, files of packs that died.
+    FolderLock lock(outDir.string(), waiting);
+    if (FinishInterruptedPack(outDir, lock))
+      std::fprintf(o_.messages, "pack: finished putting in place the files of a pack into '%s' that was stopped\n",
+                   Printable(o_.outDir).c_str());
+    const Swept swept = SweepAbandonedTemps(outDir.string(), IsPackTemp);
+    if (swept.files)
+      std::fprintf(o_.messages, "pack: removed %d temporary file%s (%.1f MB) that stopped packs left in '%s'\n",
+                   swept.files, swept.files == 1 ? "" : "s", static_cast<double>(swept.bytes) / 1e6,
+                   Printable(o_.outDir).c_str());
+  }
   stack_ = std::make_unique<AtomicFile>(stackTarget_);
+
+  // The stamp replaces the empty last line the player never reads; without
+  // one it goes first, an inert header line. The stamp of an earlier pack,
+  // when a flow text is packed again, gives way to the new one.
+  const size_t count = text.lines.size();
+  const bool oldStampLast = count > 0 && IsStampLine(text.lines.back());
+  const bool stampLast = count > 0 && (text.lines.back().empty() || oldStampLast);
+  const bool oldStampFirst = count > 1 && IsStampLine(text.lines.front());
 
   std::string flow;
   RecordWalker walker;
@@ -353,6 +440,10 @@ PackSummary Packer::Run() {
       firstDollarLine = number;
       firstDollarLength = out.size();
     }
+    if ((i == 0 && oldStampFirst) || (i + 1 == count && oldStampLast)) {
+      if (i == 0 && !stampLast) continue;
+      out.clear();
+    }
     flow += out;
     flow += "\r\n";
   }
@@ -371,9 +462,16 @@ PackSummary Packer::Run() {
     Warn(firstPlainLine, "tile line kept as written" +
                              (plainWithRefs > 1 ? " (and " + std::to_string(plainWithRefs - 1) + " more)" : std::string()) +
                              "; its TileRefs name tiles of the stack this pack writes, which come from the screenshots");
-  if (text.lines.empty() || !text.lines.back().empty())
+  if (!stampLast)
     Warn(static_cast<int64_t>(text.lines.size()),
          "the player never reads the last line of the flow text; end the storyboard with an empty line");
+  const std::string stampLine = StampLine(stamp_->Stamp()) + "\r\n";
+  if (stampLast) {
+    flow.resize(flow.size() - 2);
+    flow += stampLine;
+  } else {
+    flow.insert(0, stampLine);
+  }
 
   summary_.tiles = pool_->Count();
   summary_.stackBytes = 2 + summary_.tiles * 3 * static_cast<int64_t>(summary_.width);
@@ -384,9 +482,19 @@ PackSummary Packer::Run() {
   const mode_t mode = AtomicFile::DefaultMode();
   flowFile.Finish(mode);
   stack_->Finish(mode);
-  // The stack goes first: the old flow text never names tiles the new stack lacks for long.
-  stack_->Commit(mode);
-  flowFile.Commit(mode);
+  {
+    // Two names cannot change at once: the journal lets the next pack finish
+    // what a kill between the renames leaves, and a stop signal waits.
+    FolderLock lock(outDir.string(), waiting);
+    StopSignalsHeld hold;
+    FinishInterruptedPack(outDir, lock);
+    WriteJournal(outDir, stack_->TempPath(), flowFile.TempPath(), lock);
+    stack_->Commit(mode);
+    flowFile.Commit(mode);
+    lock.Sync();
+    ::unlink((outDir / kPackJournalName).c_str());
+    lock.Sync();
+  }
   return summary_;
 }
 
@@ -415,6 +523,13 @@ void PrintReport(const PackSummary& s, const std::string& outDir) {
 }
 
 }  // namespace
+
+std::string InterruptedPackNote(const std::string& folder) {
+  const std::optional<Journal> journal = ReadJournal(folder);
+  if (!journal || !journal->complete || !IsRegularFile(fs::path(folder) / journal->flowTemp)) return "";
+  return "a pack into this folder was stopped while it put its two new files in place; the next pack into this "
+         "folder finishes that";
+}
 
 PackSummary Pack(const PackOptions& options) { return Packer(options).Run(); }
 

@@ -38,8 +38,19 @@ struct PackSummary {
   std::vector<Screen> perScreen;
 };
 
+// The record a pack keeps in the output folder while it renames its two
+// files into place, so that the next pack can finish a pack stopped between
+// the two renames.
+inline constexpr const char* kPackJournalName = ".demoPack.journal";
+
+// Words on a pack into `folder` that was stopped while it put its two files
+// in place, or empty when there was none.
+std::string InterruptedPackNote(const std::string& folder);
+
 // Packs the storyboard into outDir/demoFlow.txt and outDir/demoStack.rxs.
 // Throws ToolError ("FILE:LINE: ...") and leaves the outputs as they were.
+// First finishes a pack into that folder that was stopped between its
+// renames, and removes temporary files of packs that died.
 PackSummary Pack(const PackOptions& options);
 
 }  // namespace demotool

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <new>
 
+#include "tool/temp_files.h"
+
 namespace demotool {
 
 namespace {
@@ -170,8 +172,9 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb
   namespace fs = std::filesystem;
   fs::path target(path);
   fs::path folder = target.parent_path();
-  std::string temp = (folder / (target.stem().string() + ".XXXXXX.png.tmp")).string();
-  int fd = ::mkstemps(temp.data(), 8);
+  HeldTemp held;
+  int fd = held.Create((folder / (target.stem().string() + ".XXXXXX.png.tmp")).string(), 8);
+  const std::string& temp = held.Path();
   if (fd < 0) {
     error = Errno("cannot write into the folder of", path);
     return false;
@@ -182,7 +185,6 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb
   if (!job.file) {
     error = Errno("cannot write", temp);
     ::close(fd);
-    ::unlink(temp.c_str());
     return false;
   }
   job.width = width;
@@ -208,8 +210,8 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb
     std::snprintf(job.sink.message, sizeof job.sink.message, "%s", std::strerror(errno));
     ok = false;
   }
+  if (ok) held.Renamed();
   if (!ok) {
-    ::unlink(temp.c_str());
     error = "cannot write '" + path + "': " + job.sink.message;
     return false;
   }

@@ -9,6 +9,8 @@
 #include "content/package.h"
 #include "content/settings.h"
 #include "platform/headless/headless.h"
+#include "tool/pack.h"
+#include "tool/temp_files.h"
 
 namespace demotool {
 
@@ -107,7 +109,8 @@ bool TakeDisplayOption(const std::vector<std::string>& args, size_t& i, DisplayO
   return false;
 }
 
-void OpenContent(demo::Player& player, const std::string& where, const DisplayOptions& display) {
+void OpenContent(demo::Player& player, const std::string& where, const DisplayOptions& display,
+                 std::string* missing) {
   headless::Reset();
   headless::SetScreen(display.screenWidth, display.screenHeight);
   headless::SetWorkArea(display.workArea);
@@ -132,10 +135,62 @@ void OpenContent(demo::Player& player, const std::string& where, const DisplayOp
     }
   }
 
-  demo::LocateContent(player);
-  demo::ReadSettings(player);
-  demo::CreateFrameBuffers(player);
-  demo::BuildFrameIndex(player);
+  try {
+    demo::LocateContent(player);
+    demo::ReadSettings(player);
+    demo::CreateFrameBuffers(player);
+    demo::BuildFrameIndex(player);
+  } catch (const platform::ProcessEnded&) {
+    if (demo::UsesSideFiles(player.package)) {
+      const std::string found = DescribeMissingSideFiles();
+      if (missing) {
+        *missing = found;
+      } else if (!found.empty()) {
+        std::fprintf(player.out, "\ndemotool: %s\n", found.c_str());
+        std::fflush(player.out);
+      }
+    }
+    throw;
+  }
+}
+
+std::string DescribeMissingSideFiles() {
+  std::string said;
+  auto add = [&said](const std::string& text) { said += (said.empty() ? "" : "; ") + text; };
+  for (const char* name : {demo::kSideStackName, demo::kSideFlowName}) {
+    std::error_code ec;
+    if (fs::is_regular_file(name, ec)) continue;
+    std::string running, stopped;
+    int stoppedCount = 0;
+    for (fs::directory_iterator it(".", ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string entry = it->path().filename().string();
+      if (!IsTempNameOf(entry, name)) continue;
+      std::error_code sizeError;
+      const uintmax_t bytes = fs::file_size(it->path(), sizeError);
+      char size[32];
+      std::snprintf(size, sizeof size, "%.1f MB", sizeError ? 0.0 : static_cast<double>(bytes) / 1e6);
+      const std::string what = "'" + Printable(entry) + "' (" + size;
+      const TempState state = ProbeTemp(entry);
+      if (state == TempState::kHeld) running += (running.empty() ? "" : ", ") + what + " so far)";
+      if (state == TempState::kAbandoned) {
+        stopped += (stopped.empty() ? "" : ", ") + what + ")";
+        ++stoppedCount;
+      }
+    }
+    std::string text = "there is no '" + std::string(name) + "' in this folder";
+    if (!running.empty()) text += "; a pack still running is writing it: " + running + "; wait for that pack to end";
+    if (!stopped.empty())
+      text += std::string(running.empty() ? "; " : "; also ") + stopped +
+              (stoppedCount == 1 ? " was left by a pack that was stopped before it finished; the next pack into this "
+                                   "folder removes it"
+                                 : " were left by packs that were stopped before they finished; the next pack into "
+                                   "this folder removes them");
+    if (running.empty() && stopped.empty()) text += ", and no pack is writing one";
+    add(text);
+  }
+  const std::string interrupted = InterruptedPackNote(".");
+  if (!interrupted.empty()) add(interrupted);
+  return said;
 }
 
 int32_t ResolveFrame(const demo::Player& player, const std::string& wanted) {

@@ -50,8 +50,16 @@ std::vector<std::string> SplitCommas(const std::string& text);
 // the settings and geometry, creates the frame buffers and builds the index.
 // The routines' diagnostics go to player.out. Throws ToolError when `where`
 // holds no content; the routines themselves may end the process
-// (platform::ProcessEnded).
-void OpenContent(demo::Player& player, const std::string& where, const DisplayOptions& display);
+// (platform::ProcessEnded). When they end it over a folder that lacks a side
+// file, what stands there instead is told in words: into `missing` when
+// given, else on player.out after the player's own message.
+void OpenContent(demo::Player& player, const std::string& where, const DisplayOptions& display,
+                 std::string* missing = nullptr);
+
+// In the current folder: each missing side file, and what stands in its place
+// (a file a running pack writes, one a stopped pack left, or nothing). Empty
+// when both side files are there and no pack was stopped half-way.
+std::string DescribeMissingSideFiles();
 
 // A frame given on the command line: "#N" is frame number N, anything else a
 // frame name (the first frame of that name). Throws ToolError when there is

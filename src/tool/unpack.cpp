@@ -14,6 +14,8 @@
 #include "tool/commands.h"
 #include "tool/png_io.h"
 #include "tool/session.h"
+#include "tool/stamp.h"
+#include "tool/temp_files.h"
 
 namespace demotool {
 
@@ -69,7 +71,16 @@ class Unpacker {
 int64_t Unpacker::Run() {
   label_ = demo::UsesSideFiles(pkg_) ? std::string(demo::kSideFlowName) : fs::path(pkg_.flowPath).filename().string();
   label_ = Printable(label_);
-  const TextLines text = SplitLines(ReadFlowText(pkg_));
+  TextLines text = SplitLines(ReadFlowText(pkg_));
+  // Pack's stamp took the place of the storyboard's empty last line, or went
+  // first when there was none; the storyboard gets back what it had.
+  int64_t dropped = 0;
+  if (!text.lines.empty() && IsStampLine(text.lines.back())) {
+    text.lines.back().clear();
+  } else if (!text.lines.empty() && IsStampLine(text.lines.front())) {
+    text.lines.erase(text.lines.begin());
+    dropped = 1;
+  }
   demo::StackFile stack;
   if (!stack.Open(pkg_.stackPath, pkg_.stackBase, pkg_.frameWidth))
     throw ToolError{"cannot open the stack '" + Printable(pkg_.stackPath) + "'"};
@@ -90,7 +101,7 @@ int64_t Unpacker::Run() {
   int64_t frames = 0, inactiveCount = 0, nameLine = 0;
   for (size_t i = 0; i < text.lines.size(); ++i) {
     const std::string& line = text.lines[i];
-    const int64_t number = static_cast<int64_t>(i) + 1;
+    const int64_t number = static_cast<int64_t>(i) + 1 + dropped;
     const LineRole role = walker.Next(line);
     if (walker.TakeMissing())
       Warn(nameLine, "frame '" + Printable(name) + "' has no tile line; pack refuses the storyboard until it has one");
@@ -184,6 +195,9 @@ int RunUnpack(const std::vector<std::string>& args) {
     throw ToolError{"'" + Printable(out) + "' holds the demo itself; unpack into another folder"};
   fs::create_directories(outDir, ec);
   if (ec) throw ToolError{"cannot make the folder '" + Printable(out) + "': " + ec.message()};
+  // Litter of unpacks into this folder that were stopped.
+  SweepAbandonedTemps(outDir.string(),
+                      [](std::string_view name) { return IsTempNameOf(name, "storyboard.txt") || IsPngTempName(name); });
 
   const int64_t frames = Unpacker(*player, outDir, inputs).Run();
   std::fflush(stderr);

@@ -82,7 +82,7 @@ TEST_F(DemotoolInfoSideFiles, JsonCarriesPackageSettingsGeometryAndEveryFrame) {
 
   EXPECT_EQ(info.Keys(), (std::vector<std::string>{"frameWidth", "frameHeight", "flowPath",
                                                     "flowStart", "flowEnd", "stackPath",
-                                                    "stackBase", "tileCount", "settings",
+                                                    "stackBase", "tileCount", "stackStamp", "settings",
                                                     "geometry", "lastFrame", "frames"}));
   EXPECT_EQ(info["frameWidth"].number, 3);
   EXPECT_EQ(info["frameHeight"].number, 2);
@@ -92,6 +92,7 @@ TEST_F(DemotoolInfoSideFiles, JsonCarriesPackageSettingsGeometryAndEveryFrame) {
   EXPECT_EQ(info["stackPath"].text, "demoStack.rxs");
   EXPECT_EQ(info["stackBase"].number, 2);
   EXPECT_EQ(info["tileCount"].number, 4);
+  EXPECT_EQ(info["stackStamp"].text, "none");  // written by hand, not by pack
 
   const Json& s = info["settings"];
   EXPECT_EQ(s.Keys(), (std::vector<std::string>{

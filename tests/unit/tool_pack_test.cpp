@@ -127,7 +127,7 @@ TEST_F(DemotoolPack, RenderGivesBackTheScreenshotsExactly) {
   const std::vector<std::string> lines = Lines(flow, "\r\n");
   EXPECT_EQ(std::count(flow.begin(), flow.end(), '\n'), static_cast<long>(lines.size())) << "a line without CR LF";
   ASSERT_EQ(lines.size(), kStoryboard.size());
-  for (size_t i = 0; i < lines.size(); ++i) {
+  for (size_t i = 0; i + 1 < lines.size(); ++i) {
     if (kStoryboard[i].rfind("$@", 0) == 0) {
       EXPECT_EQ(lines[i].size(), 1u + 4 * kH) << "line " << i + 1;
     } else {
@@ -159,6 +159,9 @@ TEST_F(DemotoolPack, RenderGivesBackTheScreenshotsExactly) {
   const std::string stack = ReadFile(dir_.File("out/demoStack.rxs"));
   EXPECT_EQ(stack.substr(0, 2), std::string("\0\x08", 2));
   EXPECT_EQ(stack.size(), 2 + rows.size() * kW * 3);
+  // The storyboard's empty last line, which the player never reads, carries the stack's stamp.
+  EXPECT_EQ(lines.back().rfind("x demotool stack stamp: " + std::to_string(rows.size()) + " rows of 8 pixels, hash ", 0),
+            0u) << lines.back();
   const Rgb inactive = Screen(9);
   Rgb plain(static_cast<size_t>(kW) * kH * 3);
   for (int y = 0; y < kH; ++y) std::copy(inactive.begin(), inactive.begin() + kW * 3, plain.begin() + y * kW * 3);
@@ -266,6 +269,43 @@ TEST_F(DemotoolPack, NeverWritesOverItsInputs) {
   EXPECT_NE(run.err.find("is an output of this pack"), std::string::npos) << run.err;
   EXPECT_EQ(ReadFile(dir_.File("out/demoStack.rxs")), ReadFile(dir_.File("shots/a.png")));
   EXPECT_EQ(FilesIn(dir_.File("out")), (std::vector<std::string>{"demoFlow.txt", "demoStack.rxs"}));
+}
+
+TEST_F(DemotoolPack, TheStampStandsWhereThePlayerReadsNothingAndGivesWayToANewOne) {
+  // The author's last line is not empty: the stamp goes first, and the player
+  // still reads the same settings and frames and still not the last line.
+  const std::string story = "~a\r\n$@shots/a.png\r\n  RXD_EXIT KeyDown 0\r\n";
+  WriteFile(dir_.File("storyboard.txt"), story);
+  tool_test::RunResult run = RunTool({"pack", "storyboard.txt", "-o", "out"}, dir_.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("never reads the last line"), std::string::npos) << run.err;
+  const std::vector<std::string> lines = Lines(ReadFile(dir_.File("out/demoFlow.txt")), "\r\n");
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].rfind("x demotool stack stamp: 5 rows of 8 pixels, hash ", 0), 0u) << lines[0];
+  run = RunTool({"info", "out", "--json"}, dir_.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  const tool_test::Json info = tool_test::ParseJson(run.out);
+  EXPECT_EQ(info["stackStamp"].text, "matches");
+  EXPECT_EQ(info["frameHeight"].number, kH);
+  EXPECT_EQ(info["settings"]["WindowText"].text, "Tavrin Demo");
+  ASSERT_EQ(info["lastFrame"].number, 0);
+  EXPECT_EQ(info["frames"][0]["actions"].size(), 0u);
+  ASSERT_EQ(RunTool({"unpack", "out", "-o", "back"}, dir_.Path()).status, 0);
+  EXPECT_EQ(Lines(ReadFile(dir_.File("back/storyboard.txt")), "\r\n")[0], "~a");
+
+  // A flow text packed again: its old stamp, first or last, gives way to one new stamp.
+  const std::string oldStamp = lines[0];
+  for (const std::string& again : {oldStamp + "\n~a\n$@shots/b.png\n\n", "~a\n$@shots/b.png\n" + oldStamp + "\n"}) {
+    WriteFile(dir_.File("storyboard.txt"), again);
+    run = RunTool({"pack", "storyboard.txt", "-o", "out"}, dir_.Path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::string flow = ReadFile(dir_.File("out/demoFlow.txt"));
+    EXPECT_EQ(flow.find(oldStamp), std::string::npos) << flow;
+    EXPECT_EQ(flow.find("x demotool stack stamp: "), flow.rfind("x demotool stack stamp: ")) << flow;
+    run = RunTool({"info", "out", "--json"}, dir_.Path());
+    EXPECT_EQ(tool_test::ParseJson(run.out)["stackStamp"].text, "matches");
+  }
 }
 
 TEST_F(DemotoolPack, PutsNewFilesInPlaceOfTheOldOutputs) {
