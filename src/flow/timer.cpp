@@ -91,7 +91,7 @@ void StartFrameTimer(Player& player, int32_t frame, bool arrival) {
   } else if (!b.wakeup) {
     Say(player, "TimerThreadErr1 ");
   }
-  if (b.wakeup) platform::Wake(b.wakeup);
+  if (b.schedulerRunning) platform::Wake(b.wakeup);
 }
 
 }  // namespace demo
