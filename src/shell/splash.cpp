@@ -171,7 +171,8 @@ void RunSplash(void* argument) {
     platform::ShowMessageBox("CreateWinS Failed", "Exiting");
     EndProgram(p, 1);
   }
-  platform::ShowWindow(window, platform::kSwShow);
+  // Shown as the foreground window: its keys are the presenter's first input.
+  platform::ShowWindow(window, platform::kSwShowActive);
   platform::UpdateWindow(window);
   // Published once shown, so that start-up never sees it invisible before
   // the presenter had a chance to dismiss it.

@@ -61,6 +61,24 @@ TEST(StartUp, WithoutArgumentTheSplashComesFirstThenFrameZeroWithTheHeaderHelp) 
   EXPECT_TRUE(SameImage(s.Shot("first"), WithHelpBoxes(FrameImage(0), kZeroRects)));
 }
 
+// The splash is shown as the foreground window, so the keyboard reaches it:
+// Right Arrow dismisses it as a click does, Esc ends the program before the
+// main window is ever shown.
+TEST(StartUp, TheSplashTakesRightArrowAndEsc) {
+  Scenario s(StartDemo());
+  const auto right = s.Run({"splash-key 39", "shot first"});
+  EXPECT_EQ(right.status, 0) << right.err;
+  EXPECT_EQ(right.err, "");
+  EXPECT_EQ(AfterIndex(right.out), FrameLine(0, "zero") + FrameLine(0, "zero") + FrameLine(0, "zero"));
+  EXPECT_TRUE(SameImage(s.Shot("first"), WithHelpBoxes(FrameImage(0), kZeroRects)));
+
+  const auto esc = s.Run({"splash-key 27", "shot never"});
+  EXPECT_EQ(esc.status, 0) << esc.err;
+  EXPECT_EQ(esc.err, "");
+  EXPECT_EQ(AfterIndex(esc.out), "");
+  EXPECT_FALSE(s.HasShot("never")) << "the run went on after Esc";
+}
+
 TEST(StartUp, WithoutScriptTheRunEndsAfterTheStartFrameIsShown) {
   Scenario s(StartDemo());
   // Repeated, because an early end would cut the output short only now and then.

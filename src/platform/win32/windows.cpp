@@ -131,6 +131,9 @@ void ShowWindow(Window window, int command) {
     case kSwMinimize:
       ::ShowWindow(hwnd, SW_MINIMIZE);
       break;
+    case kSwShowActive:
+      ::ShowWindow(hwnd, IsIconic(hwnd) ? SW_RESTORE : SW_SHOW);
+      break;
     default:
       // Showing never changes the foreground here, as on every backend: an
       // activation would re-enter the frame display from inside its own

@@ -579,6 +579,7 @@ void ShowWindow(Window window, int command) {
     XFlush(d);
   }
   if (deactivated) x11::Notify(deactivated, kWmNcActivate, 0, 0);
+  if (command == kSwShowActive) SetForegroundWindow(window);
 }
 
 void UpdateWindow(Window window) {

@@ -283,5 +283,21 @@ sleep 0.5
 xdotool mousemove 640 512 key Escape
 await_exit 0
 
+# ---- the splash has the keyboard wherever the pointer is ----
+"$PLAYER" >"$WORK/out6.txt" 2>&1 &
+PLAYER_PID=$!
+check "splash shown for Right Arrow" await xdotool search --onlyvisible --class RXDsplash
+xdotool mousemove 5 5 key Right
+await_frame welcome
+xdotool key Escape
+await_exit 0
+
+"$PLAYER" >"$WORK/out7.txt" 2>&1 &
+PLAYER_PID=$!
+check "splash shown for Escape" await xdotool search --onlyvisible --class RXDsplash
+xdotool mousemove 5 5 key Escape
+await_exit 0
+check "Escape on the splash showed no frame" bash -c "! grep -q 'Frame ' '$WORK/out7.txt'"
+
 echo "$FAILS failure(s)"
 [ "$FAILS" -eq 0 ]
