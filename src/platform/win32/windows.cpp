@@ -1,4 +1,5 @@
 // The Win32 platform: window classes, windows, painting, messages and input, feeding the core's procedures.
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -28,6 +29,11 @@ std::map<HWND, HDC>& WindowDCs() {
 }
 
 HWND H(platform::Window window) { return reinterpret_cast<HWND>(window); }
+
+// The window that was the foreground window when it was last hidden, and the
+// one taking that activation back as it is shown again.
+std::atomic<HWND> hiddenActive{nullptr};
+thread_local HWND reactivating = nullptr;
 
 HDC WindowDC(HWND hwnd) {
   std::lock_guard<std::mutex> hold(Lock());
@@ -59,6 +65,12 @@ LRESULT CALLBACK Trampoline(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (it != Procs().end()) proc = it->second;
   }
   if (!proc) return DefWindowProcA(hwnd, message, wParam, lParam);
+  // The core never saw its window lose the activation it takes back here.
+  if (message == WM_NCACTIVATE && hwnd == reactivating) return DefWindowProcA(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    HWND expected = hwnd;
+    hiddenActive.compare_exchange_strong(expected, nullptr);
+  }
   LRESULT result = proc(reinterpret_cast<platform::Window>(hwnd), message, wParam, lParam);
   // A procedure that left the window invalid would be asked to paint forever.
   if (message == WM_PAINT) ValidateRect(hwnd, nullptr);
@@ -126,6 +138,15 @@ void ShowWindow(Window window, int command) {
   HWND hwnd = H(window);
   switch (command) {
     case kSwHide:
+      // Hiding the active window hands the activation to another program's;
+      // the core hides its window only to place it anew, so the show that
+      // follows takes the activation back.
+      if (hwnd == ::GetForegroundWindow()) {
+        win32::hiddenActive = hwnd;
+      } else {
+        HWND expected = hwnd;
+        win32::hiddenActive.compare_exchange_strong(expected, nullptr);
+      }
       ::ShowWindow(hwnd, SW_HIDE);
       break;
     case kSwMinimize:
@@ -135,10 +156,17 @@ void ShowWindow(Window window, int command) {
       ::ShowWindow(hwnd, IsIconic(hwnd) ? SW_RESTORE : SW_SHOW);
       break;
     default:
-      // Showing never changes the foreground here, as on every backend: an
-      // activation would re-enter the frame display from inside its own
-      // window placement. The core activates explicitly where it means to.
+      // This show does not activate, as on every backend: an activation
+      // would re-enter the frame display from inside its own window
+      // placement. The core activates explicitly where it means to; only an
+      // activation lost to the hide before is given back, unseen by the core.
       ::ShowWindow(hwnd, IsIconic(hwnd) ? SW_SHOWNOACTIVATE : SW_SHOWNA);
+      HWND expected = hwnd;
+      if (win32::hiddenActive.compare_exchange_strong(expected, nullptr)) {
+        win32::reactivating = hwnd;
+        SetForegroundWindow(window);
+        win32::reactivating = nullptr;
+      }
       break;
   }
 }
@@ -153,7 +181,15 @@ Rect GetWindowRect(Window window) {
   return {r.left, r.top, r.right, r.bottom};
 }
 
-void SetForegroundWindow(Window window) { ::SetForegroundWindow(H(window)); }
+void SetForegroundWindow(Window window) {
+  HWND hwnd = H(window);
+  // Wine hands a window that was shown inactive to the X window manager at its
+  // first move while active, unmapping it: in a title-band drag that loses the
+  // focus and leaves the system's move loop behind, the window following the
+  // pointer after the release. An activating raise makes the hand-over here.
+  if (::IsWindowVisible(hwnd)) SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ::SetForegroundWindow(hwnd);
+}
 
 Window GetForegroundWindow() { return reinterpret_cast<Window>(::GetForegroundWindow()); }
 
