@@ -51,6 +51,13 @@ int64_t FileSize(const std::string& path) {
   return st.st_size;
 }
 
+std::string WorkingFolder() {
+  char* path = getcwd(nullptr, 0);  // any length
+  const std::string folder = path ? path : ".";
+  std::free(path);
+  return folder;
+}
+
 uint8_t* CreateFrameImagePixels() {
   return static_cast<uint8_t*>(std::calloc(static_cast<size_t>(3000) * 2400 * 3, 1));
 }

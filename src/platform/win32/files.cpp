@@ -70,4 +70,11 @@ int64_t FileSize(const std::string& path) {
   return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
+std::string WorkingFolder() {
+  std::wstring buffer(GetCurrentDirectoryW(0, nullptr), L'\0');
+  const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+  buffer.resize(n < buffer.size() ? n : 0);  // 0 also when it failed
+  return win32::Narrow(buffer);
+}
+
 }  // namespace platform
