@@ -1,24 +1,27 @@
 #!/usr/bin/env bash
 # Plays the bundled sample with the Windows player under Wine on a virtual X display, drives it with xdotool and checks screenshots.
 #
-# usage: run_e2e.sh PLAYER_EXE DEMOTOOL SAMPLE_DIR [KEEP_DIR]
-#   PLAYER_EXE  the cross-built demoplayer.exe
-#   DEMOTOOL    a host demotool (bundles the demo and renders reference frames)
-#   SAMPLE_DIR  the packed sample (demoFlow.txt, demoStack.rxs)
-#   KEEP_DIR    optional: screenshots and logs are kept there
+# usage: run_e2e.sh PLAYER_EXE DEMOTOOL SAMPLE_DIR BOX_TEXT_EXE [KEEP_DIR]
+#   PLAYER_EXE    the cross-built demoplayer.exe
+#   DEMOTOOL      a host demotool (bundles the demo and renders reference frames)
+#   SAMPLE_DIR    the packed sample (demoFlow.txt, demoStack.rxs)
+#   BOX_TEXT_EXE  the cross-built box_text.exe (reads a message box's text)
+#   KEEP_DIR      optional: screenshots and logs are kept there
 # Needs wine, Xvfb, xdotool and ImageMagick (import, convert, compare).
 set -euo pipefail
 
 player=$(realpath "$1")
 demotool=$(realpath "$2")
 sample=$(realpath "$3")
-keep=${4:-}
+box_text=$(realpath "$4")
+keep=${5:-}
 
 work=$(mktemp -d /tmp/demo_e2e_win32.XXXXXX)
 shots=$work/shots
 mkdir -p "$shots"
 xvfb_pid=
 player_pid=
+readonly_mount=
 failures=0
 
 cleanup() {
@@ -30,6 +33,8 @@ cleanup() {
   if [ -n "$keep" ]; then
     mkdir -p "$keep" && cp -r "$shots" "$work"/*.log "$keep"/ 2>/dev/null || true
   fi
+  [ -n "$readonly_mount" ] && umount "$readonly_mount" 2>/dev/null || true
+  chmod -R u+w "$work" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -41,7 +46,7 @@ fail() {
 }
 die() {
   echo "e2e: FAIL: $*" >&2
-  [ -f "$work/player.log" ] && sed 's/^/  player: /' "$work/player.log" >&2
+  [ -f "$work/${current_log:-player}.log" ] && sed 's/^/  player: /' "$work/${current_log:-player}.log" >&2
   exit 1
 }
 
@@ -128,6 +133,7 @@ shows_frame() { log | grep -q "Frame $1: $2\$"; }
 frame_count() { log | grep -c "Frame " || true; }
 more_frames() { [ "$(frame_count)" -gt "$before" ]; }
 last_frame() { log | grep -o "Frame .*" | tail -1; }
+ended() { ! kill -0 "$player_pid" 2>/dev/null; }
 
 # ---- run 1: splash, keys, pointer, help, notes, Esc ----
 note "starting the bundled demo"
@@ -232,7 +238,111 @@ player_pid=
 [ "$status" = 0 ] || fail "Esc ended the player with status $status"
 note "run 1 done: $(frame_count) frames shown"
 
-# ---- run 2: a start frame on the command line, no splash, then a close request ----
+# Without a window manager, Wine hands a key to the active window only while
+# the pointer is over one of its windows: the pointer is put there first.
+
+# ---- run 2: Right Arrow on the splash dismisses it as a click does ----
+current_log=player-keys
+(cd "$work/run" && exec wine demo.exe >"$work/player-keys.log" 2>&1) &
+player_pid=$!
+wait_for "the splash window" window_origin "Tavrin Demo"
+read -r sx sy < <(window_origin "Tavrin Demo")
+xdotool mousemove $((sx + 375)) $((sy + 300)) key Right
+wait_for "frame 0 after Right Arrow on the splash" shows_frame 0 welcome
+xdotool key Escape
+wait_for "the player to end by Esc" ended
+status=0
+wait "$player_pid" || status=$?
+player_pid=
+[ "$status" = 0 ] || fail "Esc after Right Arrow on the splash ended the player with status $status"
+
+# ---- run 3: Esc on the splash ends the demo before any frame shows ----
+current_log=player-esc
+(cd "$work/run" && exec wine demo.exe >"$work/player-esc.log" 2>&1) &
+player_pid=$!
+wait_for "the splash window" window_origin "Tavrin Demo"
+read -r sx sy < <(window_origin "Tavrin Demo")
+xdotool mousemove $((sx + 375)) $((sy + 300)) key Escape
+wait_for "the player to end after Esc on the splash" ended
+status=0
+wait "$player_pid" || status=$?
+player_pid=
+[ "$status" = 0 ] || fail "Esc on the splash ended the player with status $status"
+[ "$(frame_count)" = 0 ] || fail "Esc on the splash still showed $(frame_count) frames"
+
+# ---- run 4: a drag by the title band, then the close area ----
+# Started on a frame: without the splash, the main window is made the
+# foreground window straight after its first show.
+current_log=player-drag
+(cd "$work/run" && exec wine demo.exe home >"$work/player-drag.log" 2>&1) &
+player_pid=$!
+wait_for "the home frame" shows_frame 7 home
+wait_for "the main window" window_origin "galculator"
+read -r wx wy < <(window_origin "galculator")
+# Pressed in the captured title band and moved by (40, 20) in two steps, the
+# window moves with the pointer and stays where it was let go.
+xdotool mousemove $((wx + 160)) $((wy + 12)) mousedown 1
+sleep 0.3
+xdotool mousemove $((wx + 180)) $((wy + 22))
+sleep 0.3
+xdotool mousemove $((wx + 200)) $((wy + 32))
+sleep 0.3
+xdotool mouseup 1
+sleep 0.5
+dragged=$(window_origin "galculator")
+[ "$dragged" = "$((wx + 40)) $((wy + 20))" ] || fail "a drag by (40, 20) from $wx,$wy left the window at $dragged"
+xdotool mousemove 400 300
+sleep 0.3
+xdotool mousemove 600 500
+sleep 0.5
+[ "$(window_origin "galculator")" = "$dragged" ] ||
+  fail "the window went on following the pointer after the release: at $(window_origin "galculator")"
+read -r wx wy <<<"$dragged"
+before=$(frame_count)
+xdotool key F4
+wait_for "the frame shown again after F4" more_frames
+sleep 0.5
+shot dragged
+d=$(frame_diff dragged home)
+[ "$d" = 0 ] || fail "the dragged window differs from demotool render in $d pixels"
+# The close area at the band's right end ends the demo.
+xdotool mousemove $((wx + 785)) $((wy + 12)) click 1
+wait_for "the player to end by its close area" ended
+status=0
+wait "$player_pid" || status=$?
+player_pid=
+[ "$status" = 0 ] || fail "the close area ended the player with status $status"
+
+# ---- run 5: back to full size from a cut-out frame, the keyboard stays ----
+current_log=player-cutout
+(cd "$work/run" && exec wine demo.exe about >"$work/player-cutout.log" 2>&1) &
+player_pid=$!
+wait_for "the About box" shows_frame 22 about
+wait_for "the cut-out window" window_origin "galculator"
+read -r ax ay < <(window_origin "galculator")
+# Its Close button, frame (560, 465), in a window cut out at frame (174, 134).
+xdotool mousemove $((ax + 386)) $((ay + 331)) click 1
+wait_for "the frame after the About box" shows_frame 24 closed
+full_size() { [ "$(window_origin "galculator")" = "40 40" ]; }
+wait_for "the window back at full size" full_size
+wx=40 wy=40
+wait_for "the timers to reach file-ready" shows_frame 30 file-ready
+xdotool mousemove 400 300
+before=$(frame_count)
+xdotool key F4
+wait_for "the frame shown again after F4 once back at full size" more_frames
+sleep 0.5
+shot file-ready
+d=$(frame_diff file-ready file-ready)
+[ "$d" = 0 ] || fail "frame 'file-ready' differs from demotool render in $d pixels"
+xdotool key Escape
+wait_for "the player to end by Esc" ended
+status=0
+wait "$player_pid" || status=$?
+player_pid=
+[ "$status" = 0 ] || fail "Esc after the About box ended the player with status $status"
+
+# ---- run 6: a start frame on the command line, no splash, then a close request ----
 cp "$sample/demoFlow.txt" "$sample/demoStack.rxs" "$player" "$work/run/"
 current_log=player2
 (cd "$work/run" && exec wine "$(basename "$player")" typed-1 >"$work/player2.log" 2>&1) &
@@ -256,7 +366,7 @@ wait "$player_pid" || status=$?
 player_pid=
 [ "$status" = 0 ] || fail "the close request ended the player with status $status"
 
-# ---- run 3: a bundled demo with a non-ASCII name, started from another folder ----
+# ---- run 7: a bundled demo with a non-ASCII name, started from another folder ----
 current_log=player4
 mkdir -p "$work/démo folder"
 cp "$work/run/demo.exe" "$work/démo folder/démo.exe"
@@ -269,7 +379,7 @@ wait "$player_pid" || status=$?
 player_pid=
 [ "$status" = 0 ] || fail "the renamed demo ended with status $status"
 
-# ---- run 4: a screen smaller than the frame: the halftone-stretched copy ----
+# ---- run 8: a screen smaller than the frame: the halftone-stretched copy ----
 # A second display of 640 x 480 makes the player scale the 800 x 600 frame to
 # 0.8. The stretch is the system's, so it is compared with a box-filtered
 # reduction of the composed frame within a small error, not pixel for pixel.
@@ -313,18 +423,56 @@ wineserver -w 2>/dev/null || true
 kill "$small_pid" 2>/dev/null || true
 export DISPLAY=$display
 
-# ---- run 5: no content at all is a fatal failure with a non-zero status ----
+# ---- run 9: no content at all is a fatal failure with a non-zero status ----
+# Started without a console, as by a double click: the failure's code goes to
+# standard output and a message box says in plain words what to do.
 mkdir -p "$work/empty"
 cp "$player" "$work/empty/"
 (cd "$work/empty" && exec wine "$(basename "$player")" >"$work/player3.log" 2>&1) &
 player_pid=$!
-ended() { ! kill -0 "$player_pid" 2>/dev/null; }
-wait_for "the player to end without content" ended
+wait_for "the message box explaining the failure" window_origin "Exiting"
+text=$(wine "$box_text" Exiting | tr -d '\r')
+want="The demo's content file demoStack.rxs is missing from the folder $(winepath -w "$work/empty").
+
+Put the demo's files demoFlow.txt and demoStack.rxs into that folder (unzip the whole demo first), then start the demo again.
+
+(NoStack1)"
+[ "$text" = "$want" ] || fail "the failure's message box says: $text"
+shot no-content-box
+read -r bx by < <(window_origin "Exiting")
+xdotool mousemove $((bx + 20)) $((by + 20)) key Return
+wait_for "the player to end once the box is read" ended
 status=0
 wait "$player_pid" || status=$?
 player_pid=
-log player3 | grep -q . || fail "a demo without content printed no diagnostic"
-[ "$status" != 0 ] || fail "a demo without content ended with status 0"
+[ "$(log player3)" = "NoStack1" ] || fail "a demo without content printed: $(log player3)"
+[ "$status" = 1 ] || fail "a demo without content ended with status $status"
+
+# ---- run 10: a demo played from a folder that cannot be written ----
+# Root may write anywhere, whatever the folder's permissions say: for root the
+# folder is bound read-only onto itself (for every process, the wineserver
+# that opens files included) and unbound when the suite ends.
+mkdir -p "$work/readonly"
+cp "$work/run/demo.exe" "$work/readonly/"
+chmod a-w "$work/readonly"
+if [ "$(id -u)" = 0 ]; then
+  mount --bind "$work/readonly" "$work/readonly" || die "cannot bind the read-only folder"
+  readonly_mount=$work/readonly
+  mount -o remount,ro,bind "$work/readonly" || die "cannot make the folder read-only"
+fi
+if touch "$work/readonly/probe" 2>/dev/null; then die "the read-only folder can be written"; fi
+current_log=player-readonly
+(cd "$work/readonly" && exec wine demo.exe home >"$work/player-readonly.log" 2>&1) &
+player_pid=$!
+wait_for "the home frame from the read-only folder" shows_frame 7 home
+wait_for "the main window" window_origin "galculator"
+xdotool mousemove 400 300 key Escape
+wait_for "the player to end by Esc" ended
+status=0
+wait "$player_pid" || status=$?
+player_pid=
+[ "$status" = 0 ] || fail "the demo in a read-only folder ended with status $status: $(log)"
+[ "$(ls -A "$work/readonly")" = "demo.exe" ] || fail "the read-only folder holds: $(ls -A "$work/readonly")"
 
 if [ "$failures" -gt 0 ]; then
   echo "e2e: $failures check(s) failed" >&2
