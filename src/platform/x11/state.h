@@ -63,6 +63,11 @@ struct XWin {
   int x = 0, y = 0, width = 0, height = 0;  // outer rectangle, border included
   int border = 0;
   bool visible = false, minimized = false, needsPaint = false;
+  // Hidden by the player while it had the focus, only to be placed anew (a
+  // cut-out frame): it keeps the activation, and focus events the hiding
+  // caused (requests before `refocusSerial`) are not the presenter's doing.
+  bool keepFocus = false;
+  unsigned long refocusSerial = 0;
   int cursor = 0;  // the cursor id defined on it, 0 for none yet
   platform::Region region = platform::Region::None;
   std::vector<uint8_t> surface;  // client pixels, BGR, rows of 3 * client width

@@ -240,6 +240,24 @@ bool HasWindowManager(Display* d) {
   return found;
 }
 
+// Asks for the keyboard focus as a program may: through the window manager
+// when there is one, else directly. Raises the window too.
+void RequestFocus(Display* d, ::Window xw) {
+  if (HasWindowManager(d)) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = xw;
+    e.xclient.message_type = Intern(d, "_NET_ACTIVE_WINDOW");
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = 2;  // a pager: the request is the user's
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  } else {
+    XRaiseWindow(d, xw);
+    XSetInputFocus(d, xw, RevertToPointerRoot, CurrentTime);
+  }
+}
+
 // Pointer input on the window's own thread: the hit test decides between a
 // drag of the window and a client message. Returns the message delivered, or 0.
 uint32_t HandleInput(const Msg& m) {
@@ -346,6 +364,7 @@ void Translate(std::thread::id me, XEvent& e) {
     }
     case FocusIn:
     case FocusOut:
+      if (e.type == FocusOut && (win->keepFocus || e.xfocus.serial < win->refocusSerial)) break;
       if (e.xfocus.mode == NotifyNormal || e.xfocus.mode == NotifyWhileGrabbed) {
         if (e.xfocus.detail == NotifyInferior || e.xfocus.detail == NotifyPointer) break;
         const bool in = e.type == FocusIn;
@@ -556,6 +575,7 @@ void ShowWindow(Window window, int command) {
     const ::Window xw = static_cast<::Window>(window);
     if (command == kSwHide) {
       win->visible = false;
+      if (S().foreground == window) win->keepFocus = true;
       XUnmapWindow(d, xw);
     } else if (command == kSwMinimize) {
       win->visible = true;
@@ -575,6 +595,11 @@ void ShowWindow(Window window, int command) {
       XMapRaised(d, xw);
       // Without a window manager the place is ours to keep.
       XMoveWindow(d, xw, win->x, win->y);
+      if (win->keepFocus) {
+        win->keepFocus = false;
+        win->refocusSerial = NextRequest(d);
+        x11::RequestFocus(d, xw);
+      }
     }
     XFlush(d);
   }
@@ -612,19 +637,8 @@ void SetForegroundWindow(Window window) {
     Display* d = win->display;
     const ::Window xw = static_cast<::Window>(window);
     win->minimized = false;
-    if (x11::HasWindowManager(d)) {
-      XEvent e{};
-      e.xclient.type = ClientMessage;
-      e.xclient.window = xw;
-      e.xclient.message_type = x11::Intern(d, "_NET_ACTIVE_WINDOW");
-      e.xclient.format = 32;
-      e.xclient.data.l[0] = 2;  // a pager: the request is the user's
-      e.xclient.data.l[1] = CurrentTime;
-      XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
-    } else {
-      XRaiseWindow(d, xw);
-      if (win->visible) XSetInputFocus(d, xw, RevertToPointerRoot, CurrentTime);
-    }
+    if (x11::HasWindowManager(d) || win->visible) x11::RequestFocus(d, xw);
+    else XRaiseWindow(d, xw);
     XFlush(d);
   }
   // The activation is the caller's at once, as on Windows; the focus event

@@ -275,6 +275,22 @@ await_frame home
 xdotool mousemove 440 340 key Escape
 await_exit 0
 
+# ---- back to full size from a cut-out frame, the keyboard stays with the player ----
+"$PLAYER" about >"$WORK/out7.txt" 2>&1 &
+PLAYER_PID=$!
+await_frame about
+W=$(main_window)
+read -r ax ay _ _ < <(geometry "$W")
+# The About box's Close button, frame (560, 465), in a window cut out at frame (174, 134).
+xdotool mousemove $((ax + 386)) $((ay + 331)) click 1
+await_frame file-ready
+xdotool mousemove 1200 1000  # off the window: the keys must go to it all the same
+shown=$(grep -c "Frame" "$WORK/out7.txt")
+xdotool key F4
+check "F4 after the cut-out frame redraws the frame" await bash -c "[ \$(grep -c Frame '$WORK/out7.txt') -gt $shown ]"
+xdotool key Escape
+await_exit 0
+
 # ---- Escape on the splash ends it too ----
 "$PLAYER" >"$WORK/out3.txt" 2>&1 &
 PLAYER_PID=$!
