@@ -18,16 +18,7 @@ cleanup() {
 trap cleanup EXIT
 
 "$BUILD/demo_gen" "$WORK/demo" >/dev/null
-for n in $(seq 150 190); do
-  [ -e "/tmp/.X$n-lock" ] && continue
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  XVFB_PID=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  kill "$XVFB_PID"; XVFB_PID=
-done
-[ -n "$XVFB_PID" ] || { echo "no Xvfb display"; exit 1; }
+. "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 
 cd "$WORK/demo"
 "$BUILD/demoplayer" 000000 >"$WORK/out.txt" 2>&1 &
