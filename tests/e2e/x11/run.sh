@@ -103,6 +103,13 @@ pointer_in() {  # pointer_in LEFT TOP RIGHT BOTTOM (screen)
   eval "$(xdotool getmouselocation --shell)"
   [ "$X" -ge "$1" ] && [ "$Y" -ge "$2" ] && [ "$X" -le "$3" ] && [ "$Y" -le "$4" ]
 }
+pointer_still() {  # the pointer has not moved for 0.3 s
+  local a b
+  a=$(xdotool getmouselocation)
+  sleep 0.3
+  b=$(xdotool getmouselocation)
+  [ "$a" = "$b" ]
+}
 await_exit() {  # await_exit STATUS: the player ends with that status
   local rc
   for _ in $(seq 300); do kill -0 "$PLAYER_PID" 2>/dev/null || break; sleep 0.1; done
@@ -217,6 +224,10 @@ xdotool mousemove $((wx + 400)) $((wy + 80))
 sleep 0.3
 xdotool key shift
 check "Shift glides the pointer onto the 1 key" await pointer_in $((wx + 6)) $((wy + 429)) $((wx + 158)) $((wy + 508))
+# Every frame shown nudges the pointer, so Home with the pointer still on the
+# key would hover it again: wait for the glide's end, then leave the key.
+await pointer_still
+xdotool mousemove $((wx + 400)) $((wy + 300))
 
 # ---- another program reads the frame's name ----
 xdotool key Home

@@ -43,7 +43,9 @@ int main(int argc, char** argv) {
     e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
     e.xclient.data.l[1] = CurrentTime;
     XSendEvent(d, target, False, NoEventMask, &e);
-    XFlush(d);
+    // A request only flushed may be dropped by a loaded server that sees the
+    // connection close first: wait until it has been handled.
+    XSync(d, False);
     return 0;
   }
   if (what != "query") return 2;
