@@ -16,6 +16,7 @@ int RunPack(const std::vector<std::string>& args);
 int RunUnpack(const std::vector<std::string>& args);
 int RunBundle(const std::vector<std::string>& args);
 int RunLint(const std::vector<std::string>& args);
+int RunRecord(const std::vector<std::string>& args);
 
 extern const char* const kInfoUsage;
 extern const char* const kRenderUsage;
@@ -24,5 +25,6 @@ extern const char* const kPackUsage;
 extern const char* const kUnpackUsage;
 extern const char* const kBundleUsage;
 extern const char* const kLintUsage;
+extern const char* const kRecordUsage;
 
 }  // namespace demotool

@@ -34,6 +34,8 @@ const Command kCommands[] = {
      demotool::RunBundle},
     {"lint", "check a demo for what the player would reject or never reach", &demotool::kLintUsage,
      demotool::RunLint},
+    {"record", "make a demo by using the real application: screens and a storyboard", &demotool::kRecordUsage,
+     demotool::RunRecord},
 };
 
 void PrintUsage(std::FILE* to) {

@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# End-to-end: demotool record watches galculator on Xvfb while xdotool uses it; the storyboard it writes packs, lints and replays.
+#
+# usage: run.sh DEMOTOOL [openbox]
+set -u
+
+TOOL=$(readlink -f "$1")
+WM=${2:-}
+WORK=$(mktemp -d)
+FAILS=0
+XVFB_PID=
+APP_PID=
+REC_PID=
+WM_PID=
+
+cleanup() {
+  for p in $REC_PID $APP_PID $WM_PID $XVFB_PID; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  if [ "$FAILS" -eq 0 ] && [ -z "${KEEP:-}" ]; then rm -rf "$WORK"; else echo "kept: $WORK"; fi
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  FAILS=$((FAILS + 1))
+}
+pass() { echo "ok: $*"; }
+check() {
+  local what=$1
+  shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$WORK/display" 2>"$WORK/xvfb.log" &
+XVFB_PID=$!
+for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+[ -s "$WORK/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
+export DISPLAY=:$(head -n1 "$WORK/display")
+if [ "$WM" = openbox ]; then
+  openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+  WM_PID=$!
+  for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+fi
+
+# galculator as the bundled sample captured it: a private home, fixed GTK settings, 800 x 572.
+export HOME=$WORK/home
+mkdir -p "$HOME/.config/gtk-3.0"
+printf '[Settings]\ngtk-theme-name=Adwaita\ngtk-enable-animations=false\ngtk-cursor-blink=false\n' \
+  >"$HOME/.config/gtk-3.0/settings.ini"
+export LC_ALL=C.UTF-8 LANGUAGE=C NO_AT_BRIDGE=1 GTK_THEME=Adwaita
+wait_window() {
+  local id
+  for _ in $(seq 150); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+xdotool mousemove 1010 760
+galculator >"$WORK/galculator.log" 2>&1 &
+APP_PID=$!
+WIN=$(wait_window '^galculator$') || { fail "galculator did not come up"; exit 1; }
+xdotool windowsize "$WIN" 800 572
+xdotool windowmove "$WIN" 100 128
+sleep 1
+xdotool mousemove 500 186 sleep 0.2 mousemove 1010 760
+sleep 1
+read -r AX AY < <(xwininfo -id "$WIN" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x, y}')
+
+# ---- the recording ----
+"$TOOL" record -o "$WORK/rec" --window "$WIN" >"$WORK/record.out" 2>"$WORK/record.err" &
+REC_PID=$!
+for _ in $(seq 100); do grep -q "has settled" "$WORK/record.out" && break; sleep 0.1; done
+check "the recorder starts once the screen has settled" grep -q "has settled" "$WORK/record.out"
+
+# Points in the window's own pixels; the expected rectangles are its widgets' (x1,y1,x2,y2).
+CLICKS=()
+click() {  # X Y WIDGET-RECT [BUTTON]
+  xdotool mousemove $((AX + $1)) $((AY + $2)) sleep 0.3 click "${4:-1}"
+  CLICKS+=("$1 $2 $3")
+  sleep 0.6
+}
+key() {
+  xdotool key "$1"
+  sleep 0.6
+}
+click 82 440 6,401,158,480          # the 1 key
+click 241 440 165,401,317,480       # the 2 key
+click 559 354 483,315,635,394       # the multiply key
+key 7
+key Return
+click 430 58 6,31,793,84 3          # the display's context menu
+click 100 58 -                      # a click beside the menu closes it
+click 59 12 39,0,79,24              # the Edit menu's title
+click 120 61 40,50,371,74           # Copy Display Value
+click 233 12 210,0,255,24           # the Help menu's title
+click 270 36 211,26,310,48          # About
+DLG=$(wait_window '^About galculator$') || fail "no About box"
+xdotool windowmove "$DLG" $((AX + 175)) $((AY + 135))
+sleep 1
+read -r DX DY < <(xwininfo -id "$DLG" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x, y}')
+click $((DX - AX + 398)) $((DY - AY + 305)) $((DX - AX + 355)),$((DY - AY + 288)),$((DX - AX + 442)),$((DY - AY + 321))  # Close
+xdotool key Pause
+for _ in $(seq 100); do kill -0 "$REC_PID" 2>/dev/null || break; sleep 0.1; done
+wait "$REC_PID"
+check "the recorder ends with status 0 on Pause" test $? = 0
+REC_PID=
+cat "$WORK/record.out" "$WORK/record.err"
+
+SB=$WORK/rec/storyboard.txt
+check "a storyboard and its screens" test -s "$SB" -a -d "$WORK/rec/screens"
+# The actions in order, pointer steps left out.
+kinds=$(grep -E '^  ' "$SB" | grep -v ' Timer ' | awk '{print $2 ($2 == "KeyDown" ? " " $3 : "")}' | tr '\n' ' ')
+want="LeftClick LeftClick LeftClick KeyDown 55 KeyDown 13 RightClick LeftClick LeftClick LeftClick LeftClick LeftClick LeftClick KeyDown 0 "
+check "the actions are the clicks and keys in order (${kinds})" test "$kinds" = "$want"
+check "pointer travel became Timer frames with a drawn pointer" grep -q '@cursor' "$SB"
+grep -q '^HomeFrame "f001-' "$SB" || fail "HomeFrame names the first frame"
+
+# Each click's rectangle holds the click and lies within 2 pixels of the widget's edges.
+i=0
+while read -r rect; do
+  read -r x y want_rect <<<"${CLICKS[$i]}"
+  IFS=, read -r a b c d <<<"$rect"
+  [ "$want_rect" = - ] && want_rect=$rect  # no widget of its own: the click only has to be inside
+  IFS=, read -r wa wb wc wd <<<"$want_rect"
+  near() { local v=$(($1 - $2)); [ ${v#-} -le 2 ]; }
+  if [ "$x" -ge "$a" ] && [ "$x" -le "$c" ] && [ "$y" -ge "$b" ] && [ "$y" -le "$d" ] &&
+    near "$a" "$wa" && near "$b" "$wb" && near "$c" "$wc" && near "$d" "$wd"; then
+    pass "click $((i + 1)) at $x,$y: $rect (widget $want_rect)"
+  else
+    fail "click $((i + 1)) at $x,$y: $rect, not the widget's $want_rect"
+  fi
+  i=$((i + 1))
+done < <(grep -E '^  "[^"]*" (LeftClick|RightClick) ' "$SB" | awk '{print $3}')
+check "every click has its rectangle (${i} of ${#CLICKS[@]})" test "$i" = "${#CLICKS[@]}"
+
+# ---- pack, lint, play ----
+"$TOOL" pack "$SB" -o "$WORK/demo" >"$WORK/pack.out" 2>&1
+check "pack takes the storyboard as it is" test $? = 0
+"$TOOL" lint "$WORK/demo" >"$WORK/lint.out" 2>&1
+check "lint is clean: $(tr '\n' ' ' <"$WORK/lint.out")" grep -q ': 0 errors, 0 warnings$' "$WORK/lint.out"
+# The same clicks and keys on the headless player, whose window sits at 40,40.
+{
+  i=0
+  grep -E '^  ' "$SB" | while read -r target command arg _; do
+    case $command in
+      Timer) echo "wait $((${arg} + 100))" ;;
+      KeyDown) [ "$arg" != 0 ] && echo "key $arg" ;;
+      LeftClick | RightClick)
+        IFS=, read -r a b c d <<<"$arg"
+        verb=click
+        [ "$command" = RightClick ] && verb=rclick
+        echo "move $((40 + (a + c) / 2)) $((40 + (b + d) / 2))"
+        echo "$verb $((40 + (a + c) / 2)) $((40 + (b + d) / 2))"
+        ;;
+    esac
+  done
+  echo "key 27"
+} >"$WORK/replay.txt"
+(cd "$WORK/demo" && "$TOOL" run --script "$WORK/replay.txt") >"$WORK/play.out" 2>&1
+shown=$(grep -o 'Frame [0-9]*: [^ ]*' "$WORK/play.out" | awk '{print $3}' | uniq | tr '\n' ' ')
+want=$(grep '^~' "$SB" | cut -c2- | tr '\n' ' ')
+check "the headless player walks the recorded frames in order" test "$shown" = "$want"
+[ "$shown" = "$want" ] || { echo "  shown: $shown"; echo "  want:  $want"; }
+echo "frames $(grep -c '^~' "$SB"), screens $(ls "$WORK/rec/screens" | wc -l) ($(du -sb "$WORK/rec/screens" | cut -f1) bytes), demo $(du -sb "$WORK/demo" | cut -f1) bytes"
+exit $((FAILS > 0))
