@@ -63,7 +63,9 @@ void Recording::Grab(int64_t ms, Pixels screen) {
 
 // Weighs a screen that was current until `end` as the pending frame's.
 void Recording::Consider(const Seen& seen, int64_t end) {
-  const int64_t settledAt = std::max(seen.since + options_.settleMs, openedAt_);
+  // Settled only by resting after the last action, so that a screen the action
+  // has not changed yet is not taken for its outcome too soon.
+  const int64_t settledAt = std::max(seen.since, openedAt_) + options_.settleMs;
   if (settledAt < end) settled_ = seen.screen;  // the latest settled one wins
   const int64_t cap = openedAt_ + options_.maxWaitMs;
   const int64_t lasted = std::min(end, cap) - std::max(seen.since, openedAt_);
@@ -78,9 +80,13 @@ Pixels Recording::ChooseScreen(int64_t ms, const std::string& name) {
   Pixels chosen = settled_;
   if (!chosen) {
     chosen = steadiest_ ? steadiest_ : current_.screen;
-    warnings_.push_back("frame " + name + ": the screen did not stay unchanged for " +
+    // Input that comes quickly (typing) leaves no time to settle; only a screen
+    // that kept changing for the whole wait is worth a warning.
+    if (ms - openedAt_ > options_.maxWaitMs)
+      warnings_.push_back("frame " + name + ": the screen did not stay unchanged for " +
                         std::to_string(options_.settleMs) +
-                        " ms (a tooltip, a blinking caret or an animation?); took the steadiest one");
+                          " ms within " + std::to_string(options_.maxWaitMs) +
+                          " ms (a tooltip, a blinking caret or an animation?); took the steadiest one");
   }
   settled_.reset();
   steadiest_.reset();
