@@ -1,0 +1,55 @@
+// The hotspot a recorded click gets: a bordered widget's edges, a label's text box, else a box around the click.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tool/hotspot.h"
+
+namespace demotool {
+namespace {
+
+struct Canvas {
+  int w, h;
+  std::vector<uint8_t> rgb;
+  Canvas(int w_, int h_, uint8_t shade) : w(w_), h(h_), rgb(static_cast<size_t>(w_) * h_ * 3, shade) {}
+  void Fill(int x1, int y1, int x2, int y2, uint8_t shade) {
+    for (int y = y1; y <= y2; ++y)
+      for (int x = x1; x <= x2; ++x)
+        for (int c = 0; c < 3; ++c) rgb[(static_cast<size_t>(y) * w + x) * 3 + c] = shade;
+  }
+  Hotspot At(int x, int y) const { return FindHotspot(rgb.data(), w, h, x, y); }
+};
+
+std::string Box(const Hotspot& s) {
+  return std::to_string(s.x1) + "," + std::to_string(s.y1) + "-" + std::to_string(s.x2) + "," +
+         std::to_string(s.y2) + " " + s.how;
+}
+
+TEST(Hotspot, ButtonWithBorderAndLabelGivesItsOuterEdges) {
+  Canvas c(200, 120, 230);
+  c.Fill(40, 30, 120, 70, 60);    // dark border
+  c.Fill(41, 31, 119, 69, 200);   // face
+  for (int x = 60; x <= 99; x += 3) c.Fill(x, 45, x, 52, 0);  // the label's strokes, under the click
+  EXPECT_EQ(Box(c.At(80, 48)), "40,30-120,70 widget edges in the pixels");
+  EXPECT_EQ(Box(c.At(45, 66)), "40,30-120,70 widget edges in the pixels");
+  EXPECT_EQ(Box(c.At(81, 48)), "40,30-120,70 widget edges in the pixels");  // on a stroke
+}
+
+TEST(Hotspot, BorderlessLabelGivesItsTextPaddedOverTheBackground) {
+  Canvas c(300, 100, 240);
+  c.Fill(100, 40, 104, 50, 20);  // two letters a word apart
+  c.Fill(109, 40, 113, 50, 20);
+  c.Fill(150, 40, 154, 50, 20);  // the next label, too far to join
+  EXPECT_EQ(Box(c.At(106, 45)), "97,37-116,53 text box in the pixels");
+}
+
+TEST(Hotspot, FlatAreaGivesABoxAroundTheClickClippedToTheImage) {
+  Canvas c(40, 30, 128);
+  EXPECT_EQ(Box(c.At(20, 15)), "8,3-32,27 25 x 25 box around the click");
+  EXPECT_EQ(Box(c.At(0, 29)), "0,17-12,29 25 x 25 box around the click");
+  EXPECT_EQ(Box(c.At(99, -5)), "27,0-39,12 25 x 25 box around the click");  // clamped into the image
+}
+
+}  // namespace
+}  // namespace demotool
