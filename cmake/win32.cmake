@@ -73,3 +73,24 @@ elseif(DEMO_TESTS)
   message(STATUS "Windows end-to-end suite not registered: needs wine, Xvfb, xdotool, ImageMagick, xdpyinfo "
                  "and demotool in ${DEMO_HOST_BUILD}")
 endif()
+
+# demorecord: the recorder, on the same rules as demotool record; its PNGs go
+# through zlib, the one image library built for Windows here.
+find_library(DEMO_MINGW_ZLIB NAMES libz.a z)
+find_path(DEMO_MINGW_ZLIB_INCLUDE zlib.h)
+if(DEMO_MINGW_ZLIB AND DEMO_MINGW_ZLIB_INCLUDE)
+  add_executable(demorecord src/tool/win32/record_win32.cpp src/tool/win32/png_zlib.cpp src/tool/recording.cpp
+                            src/tool/hotspot.cpp src/tool/record_output.cpp)
+  target_include_directories(demorecord PRIVATE src ${DEMO_MINGW_ZLIB_INCLUDE})
+  target_compile_definitions(demorecord PRIVATE _WIN32_WINNT=0x0601)
+  target_link_libraries(demorecord PRIVATE ${DEMO_MINGW_ZLIB} user32 gdi32)
+else()
+  message(STATUS "zlib for mingw-w64 not found (libz-mingw-w64-dev): demorecord is not built")
+endif()
+if(TARGET demorecord AND DEMO_TESTS AND DEMO_WINE AND DEMO_XVFB AND DEMO_XDOTOOL AND EXISTS ${DEMO_HOST_BUILD}/demotool)
+  # Recording Wine's Notepad for real; the host demotool packs and replays the result.
+  add_test(NAME win32.record
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/win32/record.sh $<TARGET_FILE:demorecord>
+                   ${DEMO_HOST_BUILD}/demotool)
+  set_tests_properties(win32.record PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+endif()

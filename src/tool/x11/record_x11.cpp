@@ -1,7 +1,7 @@
 // demotool record on X11: watches one application window through the RECORD extension and grabs its pixels.
 // The tool's own headers first: Xlib's macros (None, Status) would clash with them.
 #include "tool/commands.h"
-#include "tool/png_io.h"
+#include "tool/record_output.h"
 #include "tool/recording.h"
 #include "tool/session.h"
 
@@ -24,7 +24,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -50,47 +49,6 @@ int CountErrors(Display*, XErrorEvent*) {
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-struct Options {
-  std::string out;
-  unsigned long window = 0;
-  bool pick = false, decorations = false, force = false, pack = false;
-  RecordOptions record;
-};
-
-int Number(const std::vector<std::string>& args, size_t& i, int low, int high) {
-  if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a number"};
-  const std::string& text = args[++i];
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || value < low || value > high)
-    throw UsageError{args[i - 1] + " takes a number from " + std::to_string(low) + " to " + std::to_string(high) +
-                     ", not '" + text + "'"};
-  return static_cast<int>(value);
-}
-
-Options Parse(const std::vector<std::string>& args) {
-  Options o;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "-o" && i + 1 < args.size()) o.out = args[++i];
-    else if (a == "--window" && i + 1 < args.size()) {
-      char* end = nullptr;
-      o.window = std::strtoul(args[++i].c_str(), &end, 0);
-      if (*end || !o.window) throw UsageError{"--window takes a window id such as 0x2a00007, not '" + args[i] + "'"};
-    } else if (a == "--pick") o.pick = true;
-    else if (a == "--decorations") o.decorations = true;
-    else if (a == "--force") o.force = true;
-    else if (a == "--pack") o.pack = true;
-    else if (a == "--motion") o.record.motionHz = Number(args, i, 0, 100);
-    else if (a == "--settle") o.record.settleMs = Number(args, i, 10, 10000);
-    else if (a == "--max-wait") o.record.maxWaitMs = Number(args, i, 10, 60000);
-    else throw UsageError{"unknown argument '" + a + "'"};
-  }
-  if (o.out.empty()) throw UsageError{"no output folder: give -o DIR"};
-  if (!o.window && !o.pick) throw UsageError{"say which window: --window ID (xwininfo shows it) or --pick"};
-  return o;
 }
 
 bool HasProperty(Display* d, Window w, Atom property) {
@@ -272,66 +230,10 @@ void OnRecorded(XPointer closure, XRecordInterceptData* data) {
   XRecordFreeData(data);
 }
 
-// Everything written goes into a folder of its own beside DIR, which takes
-// DIR's name only when the storyboard is complete.
-class Output {
- public:
-  Output(const std::string& dir, bool force) : dir_(dir), force_(force) {
-    const fs::path target(dir);
-    std::error_code ec;
-    if (fs::exists(target, ec) && !force)
-      throw ToolError{"the output folder '" + dir + "' exists; give --force to replace it"};
-    fs::path parent = target.parent_path();
-    if (parent.empty()) parent = ".";
-    work_ = parent / (target.filename().string() + ".recording-" + std::to_string(getpid()));
-    fs::remove_all(work_, ec);
-    if (!fs::create_directories(work_ / "screens", ec))
-      throw ToolError{"cannot make the folder '" + work_.string() + "': " + ec.message()};
-  }
-  ~Output() {
-    std::error_code ec;
-    if (!done_) fs::remove_all(work_, ec);
-  }
-
-  std::string Save(const Pixels& screen, const std::string& name, int width, int height) {
-    auto known = files_.find(screen.get());
-    if (known != files_.end()) return known->second;
-    const std::string file = "screens/" + name + ".png";
-    std::string error;
-    if (!WritePng((work_ / file).string(), width, height, screen->data(), static_cast<size_t>(width) * 3, error))
-      throw ToolError{"cannot write a screen: " + error};
-    keep_.push_back(screen);  // the pointer stays unique while it names a file
-    files_.emplace(screen.get(), file);
-    return file;
-  }
-
-  void Finish(const std::string& storyboard) {
-    const fs::path file = work_ / "storyboard.txt";
-    std::FILE* f = std::fopen(file.c_str(), "wb");
-    const bool written = f && std::fwrite(storyboard.data(), 1, storyboard.size(), f) == storyboard.size() &&
-                         std::fflush(f) == 0 && fsync(fileno(f)) == 0;
-    if (f && std::fclose(f) != 0) throw ToolError{"cannot write '" + file.string() + "' (is the disk full?)"};
-    if (!written) throw ToolError{"cannot write '" + file.string() + "' (is the disk full?)"};
-    std::error_code ec;
-    if (force_) fs::remove_all(dir_, ec);
-    fs::rename(work_, dir_, ec);
-    if (ec) throw ToolError{"cannot rename '" + work_.string() + "' to '" + dir_ + "': " + ec.message()};
-    done_ = true;
-  }
-
- private:
-  std::string dir_;
-  bool force_;
-  fs::path work_;
-  bool done_ = false;
-  std::map<const void*, std::string> files_;
-  std::vector<Pixels> keep_;
-};
-
 }  // namespace
 
 int RunRecord(const std::vector<std::string>& args) {
-  const Options o = Parse(args);
+  const RecordArgs o = ParseRecordArgs(args, "xwininfo shows it");
   XSetErrorHandler(CountErrors);
   // Declared first, so closed last: the grabs and the context need them to the end.
   struct Connections {
@@ -377,7 +279,7 @@ int RunRecord(const std::vector<std::string>& args) {
   }
   XSelectInput(d, recorded, StructureNotifyMask);
 
-  Output output(o.out, o.force);
+  RecordOutput output(o.out, o.force);
   Grabber grabber(d, width, height);
   Recording recording(width, height, o.record, [&](const Pixels& s, const std::string& name) {
     return output.Save(s, name, width, height);
@@ -486,10 +388,8 @@ int RunRecord(const std::vector<std::string>& args) {
   recording.Finish(NowMs());
   for (const std::string& w : recording.Warnings()) std::fprintf(stderr, "demotool record: warning: %s\n", w.c_str());
   output.Finish(WriteStoryboard(header, recording.Frames()));
-  int actions = 0, steps = 0;
-  for (const RecordedFrame& f : recording.Frames()) (f.command == "Timer" ? steps : actions) += f.command.empty() ? 0 : 1;
-  std::printf("stopped by %s: %zu frames (%d actions, %d pointer steps) in %s/storyboard.txt\n", stopReason.c_str(),
-              recording.Frames().size(), actions, steps, o.out.c_str());
+  std::printf("stopped by %s: %s in %s/storyboard.txt\n", stopReason.c_str(), CountFrames(recording.Frames()).c_str(),
+              o.out.c_str());
   if (!o.pack) return 0;
   const std::string demo = (fs::path(o.out) / "demo").string();
   const int packed = RunPack({(fs::path(o.out) / "storyboard.txt").string(), "-o", demo});

@@ -19,16 +19,8 @@ cleanup() {
   if [ "$FAILS" -eq 0 ] && [ -z "${KEEP:-}" ]; then rm -rf "$WORK"; else echo "kept: $WORK"; fi
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  FAILS=$((FAILS + 1))
-}
-pass() { echo "ok: $*"; }
-check() {
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
+# shellcheck source=common.sh
+source "$(dirname "$0")/common.sh"
 
 Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$WORK/display" 2>"$WORK/xvfb.log" &
 XVFB_PID=$!
@@ -47,15 +39,6 @@ mkdir -p "$HOME/.config/gtk-3.0"
 printf '[Settings]\ngtk-theme-name=Adwaita\ngtk-enable-animations=false\ngtk-cursor-blink=false\n' \
   >"$HOME/.config/gtk-3.0/settings.ini"
 export LC_ALL=C.UTF-8 LANGUAGE=C NO_AT_BRIDGE=1 GTK_THEME=Adwaita
-wait_window() {
-  local id
-  for _ in $(seq 150); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
 xdotool mousemove 1010 760
 galculator >"$WORK/galculator.log" 2>&1 &
 APP_PID=$!
@@ -116,51 +99,7 @@ check "the actions are the clicks and keys in order (${kinds})" test "$kinds" = 
 check "pointer travel became Timer frames with a drawn pointer" grep -q '@cursor' "$SB"
 grep -q '^HomeFrame "f001-' "$SB" || fail "HomeFrame names the first frame"
 
-# Each click's rectangle holds the click and lies within 2 pixels of the widget's edges.
-i=0
-while read -r rect; do
-  read -r x y want_rect <<<"${CLICKS[$i]}"
-  IFS=, read -r a b c d <<<"$rect"
-  [ "$want_rect" = - ] && want_rect=$rect  # no widget of its own: the click only has to be inside
-  IFS=, read -r wa wb wc wd <<<"$want_rect"
-  near() { local v=$(($1 - $2)); [ ${v#-} -le 2 ]; }
-  if [ "$x" -ge "$a" ] && [ "$x" -le "$c" ] && [ "$y" -ge "$b" ] && [ "$y" -le "$d" ] &&
-    near "$a" "$wa" && near "$b" "$wb" && near "$c" "$wc" && near "$d" "$wd"; then
-    pass "click $((i + 1)) at $x,$y: $rect (widget $want_rect)"
-  else
-    fail "click $((i + 1)) at $x,$y: $rect, not the widget's $want_rect"
-  fi
-  i=$((i + 1))
-done < <(grep -E '^  "[^"]*" (LeftClick|RightClick) ' "$SB" | awk '{print $3}')
-check "every click has its rectangle (${i} of ${#CLICKS[@]})" test "$i" = "${#CLICKS[@]}"
+check_clicks "$SB"
 
-# ---- pack, lint, play ----
-"$TOOL" pack "$SB" -o "$WORK/demo" >"$WORK/pack.out" 2>&1
-check "pack takes the storyboard as it is" test $? = 0
-"$TOOL" lint "$WORK/demo" >"$WORK/lint.out" 2>&1
-check "lint is clean: $(tr '\n' ' ' <"$WORK/lint.out")" grep -q ': 0 errors, 0 warnings$' "$WORK/lint.out"
-# The same clicks and keys on the headless player, whose window sits at 40,40.
-{
-  i=0
-  grep -E '^  ' "$SB" | while read -r target command arg _; do
-    case $command in
-      Timer) echo "wait $((${arg} + 100))" ;;
-      KeyDown) [ "$arg" != 0 ] && echo "key $arg" ;;
-      LeftClick | RightClick)
-        IFS=, read -r a b c d <<<"$arg"
-        verb=click
-        [ "$command" = RightClick ] && verb=rclick
-        echo "move $((40 + (a + c) / 2)) $((40 + (b + d) / 2))"
-        echo "$verb $((40 + (a + c) / 2)) $((40 + (b + d) / 2))"
-        ;;
-    esac
-  done
-  echo "key 27"
-} >"$WORK/replay.txt"
-(cd "$WORK/demo" && "$TOOL" run --script "$WORK/replay.txt") >"$WORK/play.out" 2>&1
-shown=$(grep -o 'Frame [0-9]*: [^ ]*' "$WORK/play.out" | awk '{print $3}' | uniq | tr '\n' ' ')
-want=$(grep '^~' "$SB" | cut -c2- | tr '\n' ' ')
-check "the headless player walks the recorded frames in order" test "$shown" = "$want"
-[ "$shown" = "$want" ] || { echo "  shown: $shown"; echo "  want:  $want"; }
-echo "frames $(grep -c '^~' "$SB"), screens $(ls "$WORK/rec/screens" | wc -l) ($(du -sb "$WORK/rec/screens" | cut -f1) bytes), demo $(du -sb "$WORK/demo" | cut -f1) bytes"
+pack_lint_replay "$TOOL" "$SB" "$WORK"
 exit $((FAILS > 0))

@@ -1,0 +1,76 @@
+# What the recording end-to-end tests share: reporting, waiting for windows, checking rectangles and replaying.
+# Sourced; the caller sets FAILS=0 and, for check_clicks, CLICKS=("X Y WIDGET-RECT" ...).
+
+fail() {
+  echo "FAIL: $*"
+  FAILS=$((FAILS + 1))
+}
+pass() { echo "ok: $*"; }
+check() {
+  local what=$1
+  shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+wait_window() {
+  local id
+  for _ in $(seq 150); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# Each click's rectangle holds the click and lies within 2 pixels of the widget's
+# edges ("-": no widget of its own, the click only has to be inside).
+check_clicks() {  # STORYBOARD
+  local i=0 rect x y want_rect a b c d wa wb wc wd
+  near() { local v=$(($1 - $2)); [ ${v#-} -le 2 ]; }
+  while read -r rect; do
+    read -r x y want_rect <<<"${CLICKS[$i]}"
+    IFS=, read -r a b c d <<<"$rect"
+    [ "$want_rect" = - ] && want_rect=$rect
+    IFS=, read -r wa wb wc wd <<<"$want_rect"
+    if [ "$x" -ge "$a" ] && [ "$x" -le "$c" ] && [ "$y" -ge "$b" ] && [ "$y" -le "$d" ] &&
+      near "$a" "$wa" && near "$b" "$wb" && near "$c" "$wc" && near "$d" "$wd"; then
+      pass "click $((i + 1)) at $x,$y: $rect (widget $want_rect)"
+    else
+      fail "click $((i + 1)) at $x,$y: $rect, not the widget's $want_rect"
+    fi
+    i=$((i + 1))
+  done < <(grep -E '^  "[^"]*" (LeftClick|RightClick) ' "$1" | awk '{print $3}')
+  check "every click has its rectangle (${i} of ${#CLICKS[@]})" test "$i" = "${#CLICKS[@]}"
+}
+
+# Packs and lints the storyboard as written, then plays the same clicks and keys
+# on the headless player (its window sits at 40,40) and compares the frames shown.
+pack_lint_replay() {  # DEMOTOOL STORYBOARD WORK
+  local tool=$1 sb=$2 work=$3 shown want
+  "$tool" pack "$sb" -o "$work/demo" >"$work/pack.out" 2>&1
+  check "pack takes the storyboard as it is" test $? = 0
+  "$tool" lint "$work/demo" >"$work/lint.out" 2>&1
+  check "lint is clean: $(tr '\n' ' ' <"$work/lint.out")" grep -q ': 0 errors, 0 warnings$' "$work/lint.out"
+  {
+    grep -E '^  ' "$sb" | while read -r _ command arg _; do
+      case $command in
+        Timer) echo "wait $((arg + 100))" ;;
+        KeyDown) [ "$arg" != 0 ] && echo "key $arg" ;;
+        LeftClick | RightClick)
+          IFS=, read -r a b c d <<<"$arg"
+          verb=click
+          [ "$command" = RightClick ] && verb=rclick
+          echo "move $((40 + (a + c) / 2)) $((40 + (b + d) / 2))"
+          echo "$verb $((40 + (a + c) / 2)) $((40 + (b + d) / 2))"
+          ;;
+      esac
+    done
+    echo "key 27"
+  } >"$work/replay.txt"
+  (cd "$work/demo" && "$tool" run --script "$work/replay.txt") >"$work/play.out" 2>&1
+  shown=$(grep -o 'Frame [0-9]*: [^ ]*' "$work/play.out" | awk '{print $3}' | uniq | tr '\n' ' ')
+  want=$(grep '^~' "$sb" | cut -c2- | tr '\n' ' ')
+  check "the headless player walks the recorded frames in order" test "$shown" = "$want"
+  [ "$shown" = "$want" ] || { echo "  shown: $shown"; echo "  want:  $want"; }
+  echo "frames $(grep -c '^~' "$sb"), screens $(ls "$work/rec/screens" | wc -l) ($(du -sb "$work/rec/screens" | cut -f1) bytes), demo $(du -sb "$work/demo" | cut -f1) bytes"
+}
