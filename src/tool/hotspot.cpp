@@ -22,6 +22,7 @@ constexpr int kMaxTextHeight = 48;
 constexpr int kBarPad = 8;          // menus pad their labels by about this much
 constexpr int kLabelPad = 3;
 constexpr int kBoxHalf = 12;        // the last resort: 25 x 25
+constexpr int kMaxBarHeight = 32;   // a strip across the window no taller than this holds items
 
 struct Rect {
   int x1, y1, x2, y2;
@@ -160,6 +161,9 @@ bool GrowWidget(const Image& im, int x, int y, const uint8_t* face, Rect& r) {
         if (!Fill(im, px, py, seen, members, r)) return false;
         if (r.Width() <= 2 * kSeedRadius + 1 && r.Height() <= 2 * kSeedRadius + 1) continue;
         TrimStrips(im, members, r);
+        // A menu bar, tool bar or status bar inset by the window's border: the item
+        // clicked is one of its labels, not the whole strip.
+        if (r.Width() * 10 >= im.w * 9 && r.Height() <= kMaxBarHeight) return false;
         TakeInBorders(im, im.At(px, py), r);
         return r.Width() >= kMinSide && r.Height() >= kMinSide && r.x1 <= x && x <= r.x2 &&
                r.y1 <= y && y <= r.y2;

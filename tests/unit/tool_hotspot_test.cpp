@@ -42,6 +42,11 @@ TEST(Hotspot, BorderlessLabelGivesItsTextPaddedOverTheBackground) {
   c.Fill(109, 40, 113, 50, 20);
   c.Fill(150, 40, 154, 50, 20);  // the next label, too far to join
   EXPECT_EQ(Box(c.At(106, 45)), "97,37-116,53 text box in the pixels");
+  // A menu bar inside the window's border is a strip of items, not one widget.
+  Canvas bar(300, 100, 120);
+  bar.Fill(3, 3, 296, 22, 240);
+  for (int x = 40; x <= 60; x += 4) bar.Fill(x, 8, x + 1, 17, 20);
+  EXPECT_EQ(Box(bar.At(50, 12)), "32,3-69,22 text box in the pixels");
 }
 
 TEST(Hotspot, FlatAreaGivesABoxAroundTheClickClippedToTheImage) {
