@@ -185,7 +185,14 @@ void Recording::Input(const RecordedInput& in) {
   }
   const Pixels screen = ChooseScreen(in.ms, f.name);
   f.screenFile = save_(screen, f.name);
-  if (f.command != "KeyDown") {
+  const bool reported = in.widget && in.wx1 <= in.x && in.x <= in.wx2 && in.wy1 <= in.y && in.y <= in.wy2;
+  if (f.command != "KeyDown" && reported) {
+    f.x1 = std::max(in.wx1, 0);
+    f.y1 = std::max(in.wy1, 0);
+    f.x2 = std::min(in.wx2, width_ - 1);
+    f.y2 = std::min(in.wy2, height_ - 1);
+    f.comment = "widget from the accessibility interface" + f.comment;
+  } else if (f.command != "KeyDown") {
     const Hotspot h = FindHotspot(screen->data(), width_, height_, in.x, in.y);
     f.x1 = h.x1;
     f.y1 = h.y1;

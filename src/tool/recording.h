@@ -26,6 +26,10 @@ struct RecordedInput {
   int vk = 0;        // keys: the Windows virtual-key code
   std::string keyName;  // keys: a readable name ("a", "return")
   bool repeat = false;  // keys: an auto-repeat of the key held down
+  // Presses: the widget under the point as the application reported it, in the
+  // same coordinates; without it the rectangle is found in the pixels.
+  bool widget = false;
+  int wx1 = 0, wy1 = 0, wx2 = 0, wy2 = 0;
 };
 
 struct RecordedFrame {
@@ -62,6 +66,8 @@ class Recording {
 
   // The first screen has been unchanged for settleMs: the recording is on.
   bool Settled(int64_t ms) const;
+  // When the screen last changed.
+  int64_t ScreenSince() const { return current_.since; }
   const std::vector<RecordedFrame>& Frames() const { return frames_; }
   // One line per frame whose screen had to be taken unsettled.
   const std::vector<std::string>& Warnings() const { return warnings_; }

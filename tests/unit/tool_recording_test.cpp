@@ -61,6 +61,26 @@ TEST(Recording, EachFrameTakesTheLastSettledScreenBeforeItsInput) {
   EXPECT_NE(r.Warnings()[0].find(f[2].name), std::string::npos);
 }
 
+TEST(Recording, AReportedWidgetIsTheRectangleOnlyWhenItHoldsTheClickAndIsClippedToTheFrame) {
+  Saver saver;
+  Recording r(kW, kH, {200, 2000, 0}, std::ref(saver));
+  r.Grab(0, Screen(1));
+  RecordedInput in = At(RecordedInput::kLeftPress, 300, 10, 10);
+  in.widget = true;
+  in.wx1 = -5, in.wy1 = 8, in.wx2 = 12, in.wy2 = 40;
+  r.Input(in);
+  in = At(RecordedInput::kRightPress, 600, 30, 20);
+  in.widget = true;
+  in.wx1 = 0, in.wy1 = 0, in.wx2 = 5, in.wy2 = 5;  // asked elsewhere: the pixels decide
+  r.Input(in);
+  const auto& f = r.Frames();
+  ASSERT_EQ(f.size(), 2u);
+  EXPECT_EQ((std::vector<int>{f[0].x1, f[0].y1, f[0].x2, f[0].y2}), (std::vector<int>{0, 8, 12, kH - 1}));
+  EXPECT_EQ(f[0].comment, "widget from the accessibility interface");
+  EXPECT_EQ((std::vector<int>{f[1].x1, f[1].y1, f[1].x2, f[1].y2}), (std::vector<int>{18, 8, 39, 29}));
+  EXPECT_EQ(f[1].comment, "25 x 25 box around the click");
+}
+
 TEST(Recording, DoubleClicksDragsRepeatsAndTravel) {
   Saver saver;
   Recording r(kW, kH, {200, 2000, 10}, std::ref(saver));

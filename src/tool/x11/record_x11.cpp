@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "platform/x11/keys.h"
+#include "tool/x11/widgets.h"
 
 
 namespace demotool {
@@ -110,6 +111,64 @@ Window Pick(Display* d) {
   XSync(d, False);
   if (picked == None) throw ToolError{"no window picked"};
   return ClientOf(d, picked);
+}
+
+int ProcessOf(Display* d, Window w) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  int pid = 0;
+  if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL, &type, &format, &count,
+                         &after, &data) == Success && data && format == 32 && count == 1)
+    pid = static_cast<int>(*reinterpret_cast<unsigned long*>(data));
+  if (data) XFree(data);
+  return pid;
+}
+
+// What the application says is under a resting pointer, asked before the click
+// that follows: by the time the click is seen, the application may have changed.
+constexpr int64_t kRestMs = 50;  // a pointer still this long is about to click: ask what is under it
+
+struct Probe {
+  int x = -1, y = -1;  // root coordinates
+  int64_t ms = 0;
+  bool found = false;
+  ScreenRect widget;
+};
+
+Probe AskWidgets(Display* d, Widgets& widgets, int pid, int x, int y, int64_t ms) {
+  Probe probe;
+  probe.x = x;
+  probe.y = y;
+  probe.ms = ms;
+  // The window on top at the point; a pop-up (a menu, a tooltip) is left to the
+  // pixels, since toolkits do not place it among the application's windows.
+  const Window root = DefaultRootWindow(d);
+  Window r, parent, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(d, root, &r, &parent, &children, &count)) return probe;
+  Window top = None;
+  XWindowAttributes a{};
+  const int before = xErrors;
+  for (unsigned i = count; i-- > 0 && top == None;) {
+    if (XGetWindowAttributes(d, children[i], &a) && xErrors == before && a.map_state == IsViewable && x >= a.x &&
+        y >= a.y && x < a.x + a.width + 2 * a.border_width && y < a.y + a.height + 2 * a.border_width)
+      top = children[i];
+  }
+  if (children) XFree(children);
+  if (top == None || a.override_redirect) return probe;
+  const Window client = ClientOf(d, top);
+  XWindowAttributes c{};
+  Window child;
+  int cx, cy;
+  if (ProcessOf(d, client) != pid || !XGetWindowAttributes(d, client, &c) || xErrors != before ||
+      !XTranslateCoordinates(d, client, root, 0, 0, &cx, &cy, &child))
+    return probe;
+  const ScreenRect inner{cx, cy, cx + c.width - 1, cy + c.height - 1};
+  const ScreenRect frame{a.x, a.y, a.x + a.width + 2 * a.border_width - 1, a.y + a.height + 2 * a.border_width - 1};
+  probe.found = widgets.At(x, y, inner, frame, probe.widget);
+  return probe;
 }
 
 std::string TitleOf(Display* d, Window w) {
@@ -299,7 +358,21 @@ int RunRecord(const std::vector<std::string>& args) {
 
   std::printf("recording window 0x%lx \"%s\", %d x %d at %d,%d\n", client, header.windowText.c_str(), width, height,
               area.x, area.y);
+  const int pid = ProcessOf(d, client);
+  Widgets widgets(pid);
+  std::printf("rectangles: %s\n", widgets.Available() ? "the widgets the application reports (AT-SPI), else found in the pixels"
+                                                      : "found in the pixels (the application offers no accessibility)");
   std::fflush(stdout);
+  Probe probe;
+  std::vector<int64_t> changes;  // when the screen changed, lately
+  int pointerX = -1, pointerY = -1;
+  int64_t pointerMovedAt = 0;
+  {
+    Window r, c;
+    int wx, wy;
+    unsigned mask;
+    XQueryPointer(d, DefaultRootWindow(d), &r, &c, &pointerX, &pointerY, &wx, &wy, &mask);
+  }
   bool started = false, gone = false, paused = false;
   int heldKey = -1;
   unsigned long heldTime = 0;
@@ -318,12 +391,19 @@ int RunRecord(const std::vector<std::string>& args) {
     const int64_t now = NowMs();
     if (!gone)
       if (Pixels p = grabber.Grab(area)) recording.Grab(now, std::move(p));
+    if (changes.empty() || changes.back() != recording.ScreenSince()) changes.push_back(recording.ScreenSince());
+    if (changes.size() > 64) changes.erase(changes.begin(), changes.begin() + 32);
     if (!started && recording.Settled(now)) {
       started = true;
       std::printf("the screen has settled: go ahead (Pause or Ctrl-C stops)\n");
       std::fflush(stdout);
     }
     for (const Seen& s : seen) {
+      if ((s.type == MotionNotify || s.type == ButtonPress) && (s.rootX != pointerX || s.rootY != pointerY)) {
+        pointerX = s.rootX;
+        pointerY = s.rootY;
+        pointerMovedAt = s.ms;
+      }
       if (!started) continue;
       RecordedInput in;
       in.ms = s.ms;
@@ -337,6 +417,16 @@ int RunRecord(const std::vector<std::string>& args) {
                   : s.detail == Button1   ? RecordedInput::kLeftPress
                                           : RecordedInput::kRightPress;
         lastAction = s.ms;
+        // The widget asked for at this very point, with the screen unchanged since.
+        bool changed = false;
+        for (int64_t t : changes) changed |= t > probe.ms && t <= s.ms;
+        if (probe.found && probe.x == s.rootX && probe.y == s.rootY && !changed) {
+          in.widget = true;
+          in.wx1 = probe.widget.x1 - area.x;
+          in.wy1 = probe.widget.y1 - area.y;
+          in.wx2 = probe.widget.x2 - area.x;
+          in.wy2 = probe.widget.y2 - area.y;
+        }
       } else if (s.type == KeyRelease) {
         if (s.detail == heldKey) {
           heldKey = -1;
@@ -366,6 +456,11 @@ int RunRecord(const std::vector<std::string>& args) {
       recording.Input(in);
     }
     seen.clear();
+    // What is under the pointer, asked once it rests and again after the screen changes.
+    const int64_t at = NowMs();
+    if (widgets.Available() && at - pointerMovedAt >= kRestMs && at - probe.ms >= kRestMs &&
+        (probe.x != pointerX || probe.y != pointerY || probe.ms < recording.ScreenSince()))
+      probe = AskWidgets(d, widgets, pid, pointerX, pointerY, at);
   }
   if (gone) stopReason = "the window closed";
   // The screen after the last action: settled, or as it is when waiting ends.
