@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tool/hotspot.h"
+#include "tool/png_io.h"
 
 namespace demotool {
 namespace {
@@ -54,6 +55,30 @@ TEST(Hotspot, FlatAreaGivesABoxAroundTheClickClippedToTheImage) {
   EXPECT_EQ(Box(c.At(20, 15)), "8,3-32,27 25 x 25 box around the click");
   EXPECT_EQ(Box(c.At(0, 29)), "0,17-12,29 25 x 25 box around the click");
   EXPECT_EQ(Box(c.At(99, -5)), "27,0-39,12 25 x 25 box around the click");  // clamped into the image
+}
+
+// The bundled sample's screenshots of galculator, with the rectangles its storyboard gives by hand.
+TEST(Hotspot, SampleScreenshotsGiveTheHandMeasuredWidgetsWithinTwoPixels) {
+  struct Case {
+    const char* screen;
+    int x, y;
+    int want[4];
+  } const cases[] = {
+      {"idle", 82, 468, {6, 429, 158, 508}},       // the 1 key
+      {"idle", 559, 382, {483, 343, 635, 422}},    // the multiply key
+      {"about", 225, 467, {182, 451, 269, 484}},   // the About box's Credits
+      {"about", 573, 467, {530, 451, 617, 484}},   // and its Close
+      {"edit-copy", 120, 90, {40, 78, 371, 102}},  // a menu item under the pointer
+  };
+  for (const Case& c : cases) {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    std::string error;
+    ASSERT_TRUE(ReadPng(std::string(DEMO_SAMPLES_DIR) + "/screens/" + c.screen + ".png", w, h, rgb, error)) << error;
+    const Hotspot s = FindHotspot(rgb.data(), w, h, c.x, c.y);
+    const int got[4] = {s.x1, s.y1, s.x2, s.y2};
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(got[i], c.want[i], 2) << c.screen << " at " << c.x << "," << c.y << ": " << Box(s);
+  }
 }
 
 }  // namespace

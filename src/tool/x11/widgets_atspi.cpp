@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kBusTimeoutMs = 1000;
 constexpr int kMaxDepth = 64;
+constexpr int kAnswerTimeoutMs = 250;
 
 // libatspi ends the process when it cannot reach the accessibility bus, so the
 // bus is looked up here first, the way the library would, without that risk:
@@ -72,6 +73,8 @@ bool Within(const ScreenRect& inner, const ScreenRect& outer) {
 
 Widgets::Widgets(int pid) {
   if (pid <= 0 || !FindAccessibilityBus() || atspi_init() > 1) return;
+  // A busy application must not hold up the grabs for long: its answer is only a refinement.
+  atspi_set_timeout(kAnswerTimeoutMs, kAnswerTimeoutMs);
   AtspiAccessible* desktop = atspi_get_desktop(0);
   if (!desktop) return;
   GError* error = nullptr;
