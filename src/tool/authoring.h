@@ -192,8 +192,10 @@ class AtomicFile {
 };
 
 // Opens a demo as OpenContent does, keeping the player's start-up chatter
-// out of the way; when the player would end, its message becomes the error.
-inline void OpenContentQuietly(demo::Player& player, const std::string& where) {
+// out of the way (on standard error with `verbose`); when the player would
+// end, its message becomes the error.
+inline void OpenContentQuietly(demo::Player& player, const std::string& where,
+                               const DisplayOptions& display = DisplayOptions{}, bool verbose = false) {
   char* buffer = nullptr;
   size_t size = 0;
   std::FILE* said = open_memstream(&buffer, &size);
@@ -201,7 +203,7 @@ inline void OpenContentQuietly(demo::Player& player, const std::string& where) {
   std::string message, missing;
   bool ended = false;
   try {
-    OpenContent(player, where, DisplayOptions{}, &missing);
+    OpenContent(player, where, display, &missing);
   } catch (const platform::ProcessEnded&) {
     ended = true;
   } catch (...) {
@@ -215,6 +217,7 @@ inline void OpenContentQuietly(demo::Player& player, const std::string& where) {
     std::fclose(said);
     message.assign(buffer, size);
     std::free(buffer);
+    if (verbose) std::fwrite(message.data(), 1, message.size(), stderr);
   }
   if (ended) {
     // The last thing said is why the player stopped.

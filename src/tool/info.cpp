@@ -9,7 +9,9 @@
 #include "content/frame_index.h"
 #include "flow/actions.h"
 #include "imaging/stack.h"
+#include "tool/authoring.h"
 #include "tool/commands.h"
+#include "tool/frame_report.h"
 #include "tool/json.h"
 #include "tool/pack.h"
 #include "tool/session.h"
@@ -18,132 +20,10 @@
 namespace demotool {
 
 const char* const kInfoUsage =
-    "demotool info DIR|FILE [--screen W,H] [--workarea L,T,R,B] [--json]";
+    "demotool info DIR|FILE [--screen W,H] [--workarea L,T,R,B] [--json] [--verbose]\n"
+    "  --verbose also shows what the player says while it starts";
 
 namespace {
-
-struct FrameReport {
-  int32_t index = 0;
-  std::string name;
-  int64_t offset = -1;
-  demo::FrameComposition composition;
-  bool tileLine = false;
-  std::vector<demo::FrameAction> actions;
-  std::vector<std::string> messages;
-  std::vector<std::string> explanations;  // for the text form, one per message
-};
-
-// Catches what the player prints while a frame's lines are parsed, so that
-// each report can be tied to its frame, and passes it on to standard error.
-class Capture {
- public:
-  explicit Capture(demo::Player& player) : player_(player) {
-    file_ = open_memstream(&buffer_, &size_);
-    if (file_) player_.out = file_;
-  }
-  ~Capture() {
-    Take();
-    if (file_) std::fclose(file_);
-    player_.out = stderr;
-    std::free(buffer_);
-  }
-  Capture(const Capture&) = delete;
-  Capture& operator=(const Capture&) = delete;
-
-  // What was printed since the last call.
-  std::string Take() {
-    if (!file_) return "";
-    std::fflush(file_);
-    std::string text(buffer_ + taken_, size_ - taken_);
-    taken_ = size_;
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    return text;
-  }
-
- private:
-  demo::Player& player_;
-  std::FILE* file_ = nullptr;
-  char* buffer_ = nullptr;
-  size_t size_ = 0;
-  size_t taken_ = 0;
-};
-
-bool StartsRecordEnd(const demo::FlowReader& flow) { return flow.At(0) == '#' || flow.At(0) == '~'; }
-
-// The action lines after the tile line, up to notes or the next record, each
-// given to the parser just as the frame display does.
-void ReadActions(demo::Player& player, demo::FlowReader& flow, FrameReport& report) {
-  Capture capture(player);
-  if (!flow.ReadLine() || StartsRecordEnd(flow)) return;
-  while (!flow.AtEnd()) {
-    const int refusal = demo::ParseActionLine(player, flow.Line());
-    std::string printed = capture.Take();
-    if (!printed.empty()) {
-      report.messages.push_back(printed);
-      std::string line = flow.Line();
-      while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-      report.explanations.push_back("BadCommand" + std::to_string(refusal) + ", " +
-                                    demo::BadCommandReason(refusal) + ": " + Printable(line));
-    }
-    if (!flow.ReadLine() || StartsRecordEnd(flow)) break;
-  }
-}
-
-std::vector<FrameReport> ReadFrames(demo::Player& player) {
-  const demo::DemoPackage& pkg = player.package;
-  demo::FlowReader flow;
-  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd))
-    throw ToolError{"cannot open the flow text '" + Printable(pkg.flowPath) + "'"};
-  std::vector<FrameReport> frames;
-  for (int32_t f = 0; f <= player.index.lastFrame; ++f) {
-    FrameReport report;
-    report.index = f;
-    report.name = demo::FrameName(player, f);
-    report.offset = player.index.recordOffsets[static_cast<size_t>(f)];
-    player.currentFrame = f;
-    player.actions.Clear();
-    if (report.offset >= 0) {
-      flow.Seek(report.offset);
-      flow.ReadLine();  // the name line
-      flow.ReadLine();
-      if (flow.At(0) == '!') {
-        report.composition = demo::ParseModeLine(flow.Line(), flow.Length());
-        flow.ReadLine();
-      }
-      report.tileLine = flow.At(0) == '$';
-      if (report.tileLine) {
-        ReadActions(player, flow, report);
-      } else {
-        // Showing this frame would end the player with this message.
-        std::fputs("FormatError24\n", stderr);
-        report.messages.push_back("FormatError24");
-        report.explanations.push_back(
-            "FormatError24, no tile line: showing this frame ends the player");
-      }
-    }
-    for (int i = 0; i < player.actions.Count(); ++i)
-      report.actions.push_back(player.actions.slots[static_cast<size_t>(i)]);
-    frames.push_back(std::move(report));
-  }
-  return frames;
-}
-
-std::string TargetText(const demo::Player& player, int32_t target) {
-  switch (target) {
-    case demo::kTargetArrow: return "IDC_ARROW";
-    case demo::kTargetIBeam: return "IDC_IBEAM";
-    case demo::kTargetWait: return "IDC_WAIT";
-    case demo::kTargetCross: return "IDC_CROSS";
-    case demo::kTargetHand: return "IDC_HAND";
-    case demo::kTargetNo: return "IDC_NO";
-    case demo::kTargetPrevFrame: return "RXD_PrevFrame";
-    case demo::kTargetExit: return "RXD_EXIT";
-    default: break;
-  }
-  if (target >= 0 && target <= player.index.lastFrame)
-    return "#" + std::to_string(target) + " \"" + Printable(demo::FrameName(player, target)) + "\"";
-  return "#" + std::to_string(target) + " (no such frame)";
-}
 
 const char* StampState(const StampCheck& stamp) {
   switch (stamp.state) {
@@ -278,7 +158,7 @@ void WriteText(const demo::Player& player, int64_t tiles, const StampCheck& stam
 
 int RunInfo(const std::vector<std::string>& args) {
   DisplayOptions display;
-  bool json = false;
+  bool json = false, verbose = false;
   std::string where;
   bool haveWhere = false;
   for (size_t i = 0; i < args.size();) {
@@ -286,6 +166,8 @@ int RunInfo(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (arg == "--json") {
       json = true;
+    } else if (arg == "--verbose") {
+      verbose = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError{"unknown option '" + arg + "'"};
     } else if (!haveWhere) {
@@ -299,8 +181,7 @@ int RunInfo(const std::vector<std::string>& args) {
   if (!haveWhere) throw UsageError{"which demo? give its folder or file"};
 
   auto player = std::make_unique<demo::Player>();
-  player->out = stderr;
-  OpenContent(*player, where, display);
+  OpenContentQuietly(*player, where, display, verbose);
   const int64_t tiles = TileCount(player->package);
   const StampCheck stamp = CheckStamp(player->package);
   // The player plays either way; the author must hear of a mismatched pair.

@@ -9,16 +9,20 @@
 
 #include "content/flow_reader.h"
 #include "imaging/stack.h"
+#include "tool/authoring.h"
 #include "tool/commands.h"
+#include "tool/frame_report.h"
+#include "tool/hotspot_overlay.h"
 #include "tool/png_io.h"
 #include "tool/session.h"
 
 namespace demotool {
 
 const char* const kRenderUsage =
-    "demotool render DIR|FILE FRAME -o OUT.png [--after FRAME,FRAME...] "
-    "[--screen W,H] [--workarea L,T,R,B]\n"
-    "  FRAME is a frame name or #N for frame number N";
+    "demotool render DIR|FILE FRAME -o OUT.png [--after FRAME,FRAME...] [--hotspots] "
+    "[--screen W,H] [--workarea L,T,R,B] [--verbose]\n"
+    "  FRAME is a frame name or #N for frame number N; --hotspots draws and labels the frame's\n"
+    "  actions, the title band's minimise and close areas and where Shift glides the pointer";
 
 namespace {
 
@@ -35,11 +39,12 @@ void CheckOutputFolder(const fs::path& out) {
     throw ToolError{"cannot write '" + Printable(out.string()) + "': folder is not writable"};
 }
 
-void ComposeFrame(demo::Player& player, demo::FlowReader& flow, int32_t frame) {
+demo::FrameComposition ComposeFrame(demo::Player& player, demo::FlowReader& flow, int32_t frame) {
   flow.Seek(player.index.recordOffsets[static_cast<size_t>(frame)]);
   flow.ReadLine();  // the name line
-  demo::ReadFrameImageLines(player, flow, player.frameBuffer);
+  const demo::FrameComposition comp = demo::ReadFrameImageLines(player, flow, player.frameBuffer);
   player.currentFrame = frame;
+  return comp;
 }
 
 }  // namespace
@@ -48,7 +53,7 @@ int RunRender(const std::vector<std::string>& args) {
   DisplayOptions display;
   std::vector<std::string> positional;
   std::string out, after;
-  bool haveOut = false, haveAfter = false;
+  bool haveOut = false, haveAfter = false, hotspots = false, verbose = false;
   for (size_t i = 0; i < args.size();) {
     if (args[i] == "--") {  // a frame name that begins with '-' follows
       positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
@@ -67,6 +72,11 @@ int RunRender(const std::vector<std::string>& args) {
       continue;
     }
     const std::string& arg = args[i];
+    if (arg == "--hotspots" || arg == "--verbose") {
+      (arg == "--hotspots" ? hotspots : verbose) = true;
+      ++i;
+      continue;
+    }
     // "#N" and names are positional; only options look like "-x" or "--x".
     if (arg.size() > 1 && arg[0] == '-') throw UsageError{"unknown option '" + arg + "'"};
     positional.push_back(arg);
@@ -83,8 +93,7 @@ int RunRender(const std::vector<std::string>& args) {
   CheckOutputFolder(outPath);
 
   auto player = std::make_unique<demo::Player>();
-  player->out = stderr;
-  OpenContent(*player, positional[0], display);
+  OpenContentQuietly(*player, positional[0], display, verbose);
 
   std::vector<int32_t> sequence;
   if (haveAfter)
@@ -96,7 +105,15 @@ int RunRender(const std::vector<std::string>& args) {
   demo::FlowReader flow;
   if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd))
     throw ToolError{"cannot open the flow text '" + Printable(pkg.flowPath) + "'"};
-  for (int32_t f : sequence) ComposeFrame(*player, flow, f);
+  demo::FrameComposition last;
+  for (int32_t f : sequence) last = ComposeFrame(*player, flow, f);
+  if (last.mode != 'F' && !haveAfter)
+    std::fprintf(stderr,
+                 "demotool render: note: frame \"%s\" draws only %d,%d-%d,%d over the frame shown before it "
+                 "(mode '%s'); give --after FRAME to render it in place\n",
+                 Printable(demo::FrameName(*player, frame)).c_str(), last.rect.x1, last.rect.y1, last.rect.x2,
+                 last.rect.y2, Printable(std::string(1, last.mode)).c_str());
+  if (hotspots) DrawHotspots(*player, ReadFrames(*player)[static_cast<size_t>(frame)], player->frameBuffer);
 
   const int w = pkg.frameWidth, h = pkg.frameHeight;
   std::string error;

@@ -1,0 +1,79 @@
+// Reviewing a demo without playing it: render --hotspots against a reference image, and quiet info and render.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "tool/png_io.h"
+#include "tool_test_support.h"
+
+namespace {
+
+using test_support::TempDir;
+using tool_test::RunTool;
+
+const std::string kSamples = DEMO_SAMPLES_DIR;
+const std::string kReferences = DEMO_REFERENCE_DIR;
+
+class Review : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    const tool_test::RunResult pack = RunTool({"pack", kSamples + "/storyboard.txt", "-o", dir_->File("sample")});
+    ASSERT_EQ(pack.status, 0) << pack.err;
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  static std::string Sample() { return dir_->File("sample"); }
+  static TempDir* dir_;
+};
+TempDir* Review::dir_ = nullptr;
+
+// Set DEMO_UPDATE_REFERENCES=1 to write the reference anew after a deliberate change; look at it before committing.
+void ExpectLikeReference(const std::string& made, const std::string& name) {
+  const std::string reference = kReferences + "/" + name;
+  if (std::getenv("DEMO_UPDATE_REFERENCES")) std::filesystem::copy_file(made, reference, std::filesystem::copy_options::overwrite_existing);
+  int w1 = 0, h1 = 0, w2 = 0, h2 = 0;
+  std::vector<uint8_t> got, want;
+  std::string error;
+  ASSERT_TRUE(demotool::ReadPng(made, w1, h1, got, error)) << error;
+  ASSERT_TRUE(demotool::ReadPng(reference, w2, h2, want, error)) << error;
+  ASSERT_EQ(w1, w2);
+  ASSERT_EQ(h1, h2);
+  size_t differing = 0;
+  for (size_t i = 0; i < got.size(); ++i) differing += got[i] != want[i];
+  EXPECT_EQ(differing, 0u) << made << " differs from " << reference;
+}
+
+// Three actions on one key (labels stacked), the title band, the glide cross;
+// an overlay frame rendered in place after the frame it is drawn over.
+TEST_F(Review, HotspotsAreDrawnLabelledOverTheFrame) {
+  const std::string out = dir_->File("hover-1.png");
+  const auto run = RunTool({"render", Sample(), "hover-1", "--after", "home", "--hotspots", "-o", out});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  ExpectLikeReference(out, "render-hotspots-hover-1.png");
+}
+
+TEST_F(Review, InfoAndRenderAreQuietUnlessAskedAndSayWhenAFolderHoldsNoDemo) {
+  auto info = RunTool({"info", Sample()});
+  EXPECT_EQ(info.status, 0);
+  EXPECT_EQ(info.err, "");
+  info = RunTool({"info", Sample(), "--verbose"});
+  EXPECT_NE(info.err.find("DesktopSpace:"), std::string::npos) << info.err;
+  // An overlay rendered alone: a hint at --after.
+  const auto alone = RunTool({"render", Sample(), "hover-1", "-o", dir_->File("alone.png")});
+  EXPECT_EQ(alone.status, 0);
+  EXPECT_NE(alone.err.find("give --after FRAME"), std::string::npos) << alone.err;
+  std::filesystem::create_directory(dir_->File("empty"));
+  const auto empty = RunTool({"render", dir_->File("empty"), "#0", "-o", dir_->File("x.png")});
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_NE(empty.err.find("there is no 'demoStack.rxs' in this folder"), std::string::npos) << empty.err;
+}
+
+}  // namespace
