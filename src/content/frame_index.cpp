@@ -94,4 +94,17 @@ const char* FrameName(const Player& player, int32_t frame) {
   return player.index.frameNames[frame].data();
 }
 
+bool NamesLaterFrame(const DemoPackage& package, const char* name) {
+  FlowReader flow;
+  if (!flow.Open(package.flowPath, package.flowStart, package.flowEnd)) return false;
+  std::array<char, kMaxNameChars + 1> slot;
+  int count = 0;
+  while (count < kMaxFrames && flow.ReadLine(kFlowLineChars)) {
+    if (flow.At(0) != '~') continue;
+    CopyName(flow, slot);
+    if (count++ > 0 && std::strcmp(slot.data(), name) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace demo

@@ -11,6 +11,7 @@
 namespace demo {
 
 struct Player;
+struct DemoPackage;
 
 struct FrameIndex {
   // Slot i holds frame i's name, NUL-terminated.
@@ -24,6 +25,10 @@ struct FrameIndex {
 };
 
 void BuildFrameIndex(Player& player);
+
+// Whether a frame after the first is named `name`, as a start-frame argument
+// would find it; reads the flow text without a word on the diagnostics.
+bool NamesLaterFrame(const DemoPackage& package, const char* name);
 
 // First frame named `name`, or -1.
 int32_t FindFrameByName(const Player& player, const char* name);

@@ -94,6 +94,13 @@ bool ScanForContentMarker(std::FILE* file) {
   return true;
 }
 
+bool ContentPresent() {
+  File program(platform::OpenFile(platform::ProgramPath(), "rb"));
+  if (program && ScanForContentMarker(program.get())) return true;
+  File stack(platform::OpenFile(kSideStackName, "rb"));
+  return stack != nullptr;
+}
+
 void LocateContent(Player& player) {
   DemoPackage& pkg = player.package;
   std::string path = platform::ProgramPath();

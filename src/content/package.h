@@ -40,4 +40,8 @@ bool ScanForContentMarker(std::FILE* file);
 // program with a message when no usable content is found.
 void LocateContent(Player& player);
 
+// Whether there is content to locate at all: appended to the program, or a
+// side stack file in the working folder. Reads, never fails.
+bool ContentPresent();
+
 }  // namespace demo

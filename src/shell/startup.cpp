@@ -1,10 +1,14 @@
 // Start-up in its fixed order, the choice of the start frame, and the message loop.
 #include "shell/startup.h"
 
+#include <cstdio>
 #include <cstring>
 
+#include "content/frame_index.h"
+#include "content/package.h"
 #include "platform/platform.h"
 #include "player.h"
+#include "version.h"
 #include "shell/main_window.h"
 #include "shell/splash.h"
 
@@ -21,8 +25,44 @@ int32_t ChooseStartFrame(Player& player, const char* argument) {
   return 0;
 }
 
+namespace {
+
+bool AsksForInformation(const char* argument) {
+  return argument && (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "--version") == 0);
+}
+
+// Usage or version on standard output; the caller ends with status 0.
+void Inform(const char* argument) {
+  if (std::strcmp(argument, "--version") == 0) {
+    std::printf("demoplayer %s\n", kVersion);
+  } else {
+    std::printf(
+        "demoplayer %s: plays a demo, a screenshot simulation of software\n"
+        "usage: demoplayer [FRAME]\n"
+        "  plays the demo appended to this program, or demoFlow.txt and demoStack.rxs in the\n"
+        "  current folder, starting with the splash window; FRAME, the name of a frame, starts\n"
+        "  there without it, and any other word starts the first frame with help and notes locked\n"
+        "keys: Shift glides the pointer to the next action, F1 help boxes, F4 speaker notes,\n"
+        "  Left and Right Arrow step back and forward, Home the main frame, Esc ends\n",
+        kVersion);
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace
+
 int RunPlayer(Player& player, const char* argument) {
+  // "--help" and "--version" inform, unless the demo has a frame of that name;
+  // without any demo here there is none.
+  if (AsksForInformation(argument) && !ContentPresent()) {
+    Inform(argument);
+    return 0;
+  }
   LocateContent(player);
+  if (AsksForInformation(argument) && !NamesLaterFrame(player.package, argument)) {
+    Inform(argument);
+    return 0;
+  }
   ReadSettings(player);
   player.systemFont = platform::CreateTextFont("System", 20, 2000);
   player.notesFont = platform::CreateTextFont(player.settings.NotesFont, player.settings.NotesFontSize, 2000);

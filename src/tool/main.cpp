@@ -9,6 +9,7 @@
 #include "tool/commands.h"
 #include "tool/session.h"
 #include "tool/temp_files.h"
+#include "version.h"
 
 namespace {
 
@@ -57,6 +58,10 @@ int main(int argc, char** argv) {
     PrintUsage(stdout);
     return 0;
   }
+  if (name == "--version") {
+    std::printf("demotool %s\n", demo::kVersion);
+    return 0;
+  }
   const Command* command = nullptr;
   for (const Command& c : kCommands)
     if (name == c.name) command = &c;
@@ -67,6 +72,7 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> args(argv + 2, argv + argc);
   for (const std::string& a : args) {
+    if (a == "--") break;  // what follows is for the player
     if (a == "--help" || a == "-h") {
       std::printf("usage: %s\n", *command->usage);
       return 0;

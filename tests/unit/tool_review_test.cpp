@@ -76,4 +76,25 @@ TEST_F(Review, InfoAndRenderAreQuietUnlessAskedAndSayWhenAFolderHoldsNoDemo) {
   EXPECT_NE(empty.err.find("there is no 'demoStack.rxs' in this folder"), std::string::npos) << empty.err;
 }
 
+// The player's --help and --version inform and end with 0, unless a frame after the first bears that name.
+TEST_F(Review, PlayerHelpAndVersionUnlessAFrameIsNamedSo) {
+  std::filesystem::create_directories(dir_->File("nothing"));
+  auto help = RunTool({"run", "--", "--help"}, dir_->File("nothing"));
+  EXPECT_EQ(help.status, 0) << help.err;
+  EXPECT_NE(help.out.find("usage: demoplayer [FRAME]"), std::string::npos) << help.out;
+  auto version = RunTool({"run", "--", "--version"}, Sample());
+  EXPECT_EQ(version.status, 0) << version.err;
+  EXPECT_EQ(version.out.rfind("demoplayer ", 0), 0u) << version.out;
+  const std::string named = dir_->File("named");
+  std::filesystem::create_directory(named);
+  test_support::WriteFile(named + "/demoStack.rxs", test_support::StackFileBytes(4, 3));
+  test_support::WriteFile(named + "/demoFlow.txt",
+                          test_support::CrLf({"~first", test_support::TileLine({1, 1, 1}), "~--help",
+                                              test_support::TileLine({2, 2, 2}), ""}));
+  test_support::WriteFile(dir_->File("esc.txt"), "key 27\n");
+  const auto played = RunTool({"run", "--script", dir_->File("esc.txt"), "--", "--help"}, named);
+  EXPECT_EQ(played.out.find("usage:"), std::string::npos) << played.out;
+  EXPECT_NE(played.out.find("--help"), std::string::npos) << played.out;
+}
+
 }  // namespace
