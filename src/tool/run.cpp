@@ -24,7 +24,9 @@ namespace demotool {
 
 const char* const kRunUsage =
     "demotool run [--program PATH] [--screen W,H] [--workarea L,T,R,B] [--refresh HZ] [--script FILE]\n"
-    "             [--shots DIR] [-- ARG]";
+    "             [--frame-coords] [--shots DIR] [-- ARG]\n"
+    "  script points are on the screen, where the window's frame starts at 40,40 unless\n"
+    "  --frame-coords makes them relative to the frame's top-left corner, as storyboards are";
 
 namespace {
 
@@ -135,12 +137,22 @@ void SavePng(const std::string& dir, const std::string& name, int width, int hei
     throw ToolError{error};
 }
 
+// A script's point on the screen: given there, or in frame pixels, placed as
+// the player places the frame (the glide to an action does the same sum).
+platform::Point OnScreen(const demo::Player& player, bool frameCoords, int x, int y) {
+  if (!frameCoords) return {x, y};
+  const platform::Rect r = platform::GetWindowRect(Main());
+  const demo::DisplayGeometry& g = player.geometry;
+  return {static_cast<int>(g.offsetX + r.left + static_cast<int64_t>(x) * g.scale / 1000),
+          static_cast<int>(g.offsetY + r.top + static_cast<int64_t>(y) * g.scale / 1000)};
+}
+
 }  // namespace
 
 int RunRun(const std::vector<std::string>& args) {
   DisplayOptions display;
   std::string program, scriptPath, shots = ".", argument;
-  bool hasArgument = false;
+  bool hasArgument = false, frameCoords = false;
   int refresh = 0;  // frames follow at once: deterministic timing for scripts
   for (size_t i = 0; i < args.size();) {
     std::string value;
@@ -160,6 +172,11 @@ int RunRun(const std::vector<std::string>& args) {
     if (TakeValueOption(args, i, "--refresh", value)) {
       if (!ParseNumberList(value, 1, &refresh) || refresh < 1 || refresh > 1000)
         throw UsageError{"--refresh takes a rate from 1 to 1000 Hz"};
+      continue;
+    }
+    if (args[i] == "--frame-coords") {
+      frameCoords = true;
+      ++i;
       continue;
     }
     if (args[i] == "--") {
@@ -223,9 +240,11 @@ int RunRun(const std::vector<std::string>& args) {
       if (v == "wait") {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::max(0, Number(line, 0))));
       } else if (v == "move") {
-        headless::InjectMove(Number(line, 0), Number(line, 1));
+        const platform::Point at = OnScreen(*player, frameCoords, Number(line, 0), Number(line, 1));
+        headless::InjectMove(at.x, at.y);
       } else if (v == "click" || v == "rclick" || v == "press" || v == "release") {
-        const int x = Number(line, 0), y = Number(line, 1);
+        const platform::Point at = OnScreen(*player, frameCoords, Number(line, 0), Number(line, 1));
+        const int x = at.x, y = at.y;
         headless::InjectMove(x, y);
         if (v == "click" || v == "press") headless::InjectPress(x, y);
         if (v == "click" || v == "release") headless::InjectRelease(x, y);

@@ -76,6 +76,15 @@ TEST_F(Review, InfoAndRenderAreQuietUnlessAskedAndSayWhenAFolderHoldsNoDemo) {
   EXPECT_NE(empty.err.find("there is no 'demoStack.rxs' in this folder"), std::string::npos) << empty.err;
 }
 
+// The storyboard's own numbers drive the harness with --frame-coords; without it they are screen points.
+TEST_F(Review, FrameCoordinatesAreTheStoryboards) {
+  test_support::WriteFile(dir_->File("one.txt"), "move 82 468\nclick 82 468\nkey 27\n");
+  const auto framed = RunTool({"run", "--frame-coords", "--script", dir_->File("one.txt"), "--", "home"}, Sample());
+  EXPECT_NE(framed.out.find(": press-1"), std::string::npos) << framed.out;
+  const auto screen = RunTool({"run", "--script", dir_->File("one.txt"), "--", "home"}, Sample());
+  EXPECT_EQ(screen.out.find(": press-1"), std::string::npos) << screen.out;
+}
+
 // The player's --help and --version inform and end with 0, unless a frame after the first bears that name.
 TEST_F(Review, PlayerHelpAndVersionUnlessAFrameIsNamedSo) {
   std::filesystem::create_directories(dir_->File("nothing"));
