@@ -78,7 +78,7 @@ TEST_F(Review, InfoAndRenderAreQuietUnlessAskedAndSayWhenAFolderHoldsNoDemo) {
 
 // The storyboard's own numbers drive the harness with --frame-coords; without it they are screen points.
 TEST_F(Review, FrameCoordinatesAreTheStoryboards) {
-  test_support::WriteFile(dir_->File("one.txt"), "move 82 468\nclick 82 468\nkey 27\n");
+  test_support::WriteFile(dir_->File("one.txt"), "move 20 440\nclick 20 440\nkey 27\n");
   const auto framed = RunTool({"run", "--frame-coords", "--script", dir_->File("one.txt"), "--", "home"}, Sample());
   EXPECT_NE(framed.out.find(": press-1"), std::string::npos) << framed.out;
   const auto screen = RunTool({"run", "--script", dir_->File("one.txt"), "--", "home"}, Sample());
