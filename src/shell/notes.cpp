@@ -93,6 +93,31 @@ void ReadNotesText(FlowReader& flow, NotesText& notes) {
   }
 }
 
+NotesBox PlaceNotesBox(const Player& player, platform::Font font, const NotesPlacement& place, const NotesText& notes,
+                       const platform::Rect* cutoutWindow) {
+  const int lineHeight = platform::MeasureText(font, kPleaseWait, kPleaseWaitLength).height;
+  int widest = -1;
+  for (int i = 0; i < notes.count; ++i)
+    widest = std::max(widest, platform::MeasureText(font, notes.lines[i].data(), notes.lengths[i]).width);
+  NotesBox box;
+  box.width = static_cast<int64_t>(widest) + 17;
+  box.height = static_cast<int64_t>(notes.count) * lineHeight + 8;
+  const DemoPackage& pkg = player.package;
+  box.x = place.x;
+  box.y = place.y;
+  if (box.x < 0) {
+    box.x = (pkg.frameWidth - box.width) / 2;
+    if (cutoutWindow)
+      box.x = player.subOrigin[0] + (static_cast<int64_t>(cutoutWindow->right) - cutoutWindow->left - box.width) / 2;
+  }
+  if (box.y < 0) {
+    box.y = pkg.frameHeight - 7 - box.height;
+    if (cutoutWindow)
+      box.y = player.subOrigin[1] + static_cast<int64_t>(cutoutWindow->bottom) - cutoutWindow->top - 7 - box.height;
+  }
+  return box;
+}
+
 void DrawNotesBox(Player& player, FlowReader& flow, char mode) {
   const platform::Font font = player.notesFont;
   const int lineHeight = platform::MeasureText(font, kPleaseWait, kPleaseWaitLength).height;
@@ -107,26 +132,12 @@ void DrawNotesBox(Player& player, FlowReader& flow, char mode) {
     if (place.suppressed) return;
     ReadNotesText(flow, notes);
   }
-  int widest = -1;
-  for (int i = 0; i < notes.count; ++i)
-    widest = std::max(widest, platform::MeasureText(font, notes.lines[i].data(), notes.lengths[i]).width);
-
-  const int64_t W = static_cast<int64_t>(widest) + 17;
-  const int64_t H = static_cast<int64_t>(notes.count) * lineHeight + 8;
-  const DemoPackage& pkg = player.package;
   // In a cut-out window the default place is measured on the window itself.
   const bool cutout = mode == 'S' && player.settings.ScreenFill == 0;
   platform::Rect window;
   if (cutout && (place.x < 0 || place.y < 0)) window = platform::GetWindowRect(player.mainWindow);
-  int64_t x = place.x, y = place.y;
-  if (x < 0) {
-    x = (pkg.frameWidth - W) / 2;
-    if (cutout) x = player.subOrigin[0] + (static_cast<int64_t>(window.right) - window.left - W) / 2;
-  }
-  if (y < 0) {
-    y = pkg.frameHeight - 7 - H;
-    if (cutout) y = player.subOrigin[1] + static_cast<int64_t>(window.bottom) - window.top - 7 - H;
-  }
+  const NotesBox box = PlaceNotesBox(player, font, place, notes, cutout ? &window : nullptr);
+  const int64_t x = box.x, y = box.y, W = box.width, H = box.height;
 
   FrameImage& image = player.displayBuffer;
   FillImageRect(image, x + 3, y + 3, W, H, kBlack);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "capacity.h"
+#include "platform/platform.h"
 
 namespace demo {
 
@@ -34,6 +35,17 @@ struct NotesText {
 // it: at most 40 lines; a longer block is cut there and the rest skipped up to
 // the next '#' or '~' line.
 void ReadNotesText(FlowReader& flow, NotesText& notes);
+
+// Where a notes box stands and how large it is, in frame pixels; the text
+// starts 8 pixels right of and 4 below its corner.
+struct NotesBox {
+  int64_t x = 0, y = 0, width = 0, height = 0;
+};
+
+// The box for `notes` at `place` in `font`; in a cut-out window the default
+// place is measured on `cutoutWindow` (null otherwise).
+NotesBox PlaceNotesBox(const Player& player, platform::Font font, const NotesPlacement& place, const NotesText& notes,
+                       const platform::Rect* cutoutWindow);
 
 // Draws the notes of the frame whose action lines ended with the line in
 // hand of `flow` (a notes line, a reference, or anything else for the
