@@ -15,6 +15,8 @@
 #include "content/package.h"
 #include "flow/actions.h"
 #include "imaging/stack.h"
+#include "platform/platform.h"
+#include "shell/notes.h"
 #include "tool/authoring.h"
 #include "tool/commands.h"
 #include "tool/pack.h"
@@ -30,6 +32,23 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kMaxNotesLines = 40;
+// A notes box is its widest line plus 17 pixels of margin and border.
+constexpr int kNotesMargins = 17;
+// Below this a Timer waits less than a 60 Hz screen refresh (N - 50 ms, none at 55 or less).
+constexpr int32_t kShortestTimer = 67;
+
+// The notes font as the player makes it, for measuring.
+class FontHolder {
+ public:
+  FontHolder(const std::string& face, int size) : font_(platform::CreateTextFont(face, size, 2000)) {}
+  ~FontHolder() { platform::DeleteTextFont(font_); }
+  FontHolder(const FontHolder&) = delete;
+  FontHolder& operator=(const FontHolder&) = delete;
+  operator platform::Font() const { return font_; }
+
+ private:
+  platform::Font font_;
+};
 
 struct Finding {
   int64_t line;
@@ -85,7 +104,13 @@ std::string TargetToken(const char* line) {
 
 class Linter {
  public:
-  explicit Linter(demo::Player& player) : p_(player), pkg_(player.package), tiles_(TileCount(player.package)) {}
+  // `shift`: lines the flow text has before the storyboard it was packed from.
+  Linter(demo::Player& player, int64_t shift)
+      : shift_(shift),
+        p_(player),
+        pkg_(player.package),
+        tiles_(TileCount(player.package)),
+        notesFont_(player.settings.NotesFont, player.settings.NotesFontSize) {}
 
   std::vector<Finding> Run() {
     if (!reader_.Open(pkg_)) throw ToolError{"cannot open the flow text '" + Printable(pkg_.flowPath) + "'"};
@@ -102,10 +127,11 @@ class Linter {
       auto [it, fresh] = firstOfName.emplace(name, f);
       if (!fresh)
         Warn(LineOf(f), "frame name '" + Printable(name) + "' is also the name of the frame at line " +
-                            std::to_string(LineOf(it->second)) +
+                            Shown(LineOf(it->second)) +
                             "; actions lead to the last frame of that name, the Home key and '#=' to the first");
       CheckFrame(f);
     }
+    CheckFlashes();
     CheckReachability();
     std::stable_sort(findings_.begin(), findings_.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
@@ -116,6 +142,8 @@ class Linter {
   void Error(int64_t line, std::string text) { findings_.push_back({line, true, std::move(text)}); }
   void Warn(int64_t line, std::string text) { findings_.push_back({line, false, std::move(text)}); }
   int64_t LineOf(int32_t f) const { return p_.index.recordLines[static_cast<size_t>(f)]; }
+  // A line number inside a message, as the author's file has it.
+  std::string Shown(int64_t line) const { return std::to_string(std::max<int64_t>(1, line - shift_)); }
   std::string Named(int32_t f) const { return "'" + Printable(demo::FrameName(p_, f)) + "'"; }
 
   void CheckHeaderAndInactiveLook();
@@ -125,8 +153,11 @@ class Linter {
   void CheckRect(int64_t line, const char* what, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
   void CheckFrame(int32_t f);
   void CheckNotes(int32_t f);
+  void CheckTitleBand(int64_t line, const demo::FrameAction& a);
+  void CheckFlashes();
   void CheckReachability();
 
+  const int64_t shift_;
   demo::Player& p_;
   const demo::DemoPackage& pkg_;
   const int64_t tiles_;
@@ -135,6 +166,12 @@ class Linter {
   std::vector<std::vector<int32_t>> edges_;
   int64_t homeLine_ = 0;
   int64_t firstDollarLine_ = 0;
+  // The frame in hand: its mode and its action lines with their line numbers.
+  char mode_ = 'F';
+  std::vector<std::pair<int64_t, demo::FrameAction>> actionLines_;
+  // Frames leading on by a timer too short to wait: frame -> (line, target).
+  std::map<int32_t, std::pair<int64_t, int32_t>> timers_;
+  FontHolder notesFont_;
 };
 
 // One pass as the frame index makes it: the header's HomeFrame line and
@@ -218,8 +255,12 @@ void Linter::CheckRect(int64_t line, const char* what, int32_t x1, int32_t y1, i
                     " is inverted: its right or bottom edge lies before its left or top edge");
   else if (x1 >= w || y1 >= h)
     Error(line, std::string(what) + " " + Rect(x1, y1, x2, y2) + " lies outside the " + frame);
-  else if (x2 >= w || y2 >= h)
-    Warn(line, std::string(what) + " " + Rect(x1, y1, x2, y2) + " reaches past the edge of the " + frame);
+  else if (x2 >= w || y2 >= h) {
+    // Past the edge within the title band is where a captured title bar's buttons sit.
+    const std::string text = std::string(what) + " " + Rect(x1, y1, x2, y2) + " reaches past the edge of the " + frame;
+    if (y2 < p_.settings.TitleBarHeight) Warn(line, text + " (within the title band)");
+    else Error(line, text + "; the part outside can never be clicked");
+  }
 }
 
 void Linter::CheckFrame(int32_t f) {
@@ -237,8 +278,10 @@ void Linter::CheckFrame(int32_t f) {
   }
   reader_.Read();
   const demo::FlowReader& flow = reader_.Flow();
+  mode_ = 'F';
   if (flow.At(0) == '!') {
     const demo::FrameComposition c = demo::ParseModeLine(flow.Line(), flow.Length());
+    mode_ = c.mode;
     if (c.mode != 'F') CheckRect(reader_.Line(), "the mode line's rectangle", c.rect.x1, c.rect.y1, c.rect.x2, c.rect.y2);
     reader_.Read();
   }
@@ -251,6 +294,7 @@ void Linter::CheckFrame(int32_t f) {
   // The action lines, read and parsed as the frame display reads them.
   p_.currentFrame = f;
   p_.actions.Clear();
+  actionLines_.clear();
   reader_.Read();
   if (!reader_.EndsRecordPart()) {
     while (!flow.AtEnd()) {
@@ -265,7 +309,11 @@ void Linter::CheckFrame(int32_t f) {
                         demo::BadCommandReason(refused) + "): '" + Printable(reader_.Text()) + "'");
       } else if (p_.actions.Count() > before) {
         const demo::FrameAction& a = p_.actions.slots[static_cast<size_t>(before)];
-        if (std::strchr("LRUME", a.command)) CheckRect(line, "the action's rectangle", a.arg1, a.arg2, a.arg3, a.arg4);
+        actionLines_.push_back({line, a});
+        if (std::strchr("LRUME", a.command)) {
+          CheckRect(line, "the action's rectangle", a.arg1, a.arg2, a.arg3, a.arg4);
+          CheckTitleBand(line, a);
+        }
         if (a.target > p_.index.lastFrame)
           Error(line, "'>' on the last frame leads to frame " + std::to_string(a.target) + ", which does not exist");
       }
@@ -281,7 +329,22 @@ void Linter::CheckFrame(int32_t f) {
   }
   if (edges_[static_cast<size_t>(f)].empty())
     Warn(LineOf(f), "frame " + Named(f) + " has no way on: no action leads to a frame, back or out, and no timer moves on");
+  for (const auto& [line, a] : actionLines_)
+    if (a.command == 'T' && a.target >= 0 && a.arg1 < kShortestTimer) timers_[f] = {line, a.target};
   if (flow.At(0) == '#') CheckNotes(f);
+}
+
+// A left press in the title band's close or minimise area does that, whatever
+// hotspot lies there.
+void Linter::CheckTitleBand(int64_t line, const demo::FrameAction& a) {
+  if (a.command != 'L') return;
+  const int64_t w = pkg_.frameWidth, band = p_.settings.TitleBarHeight, edge = p_.settings.CloseRightEdge;
+  if (band <= 0 || edge <= 0 || a.arg2 >= band || a.arg3 <= w - 3 * edge) return;
+  const bool close = a.arg3 > w - edge;
+  Warn(line, "the action's rectangle " + Rect(a.arg1, a.arg2, a.arg3, a.arg4) + " lies partly in the title band's " +
+                 (close ? "close" : "minimise") + " area (x past " + std::to_string(close ? w - edge : w - 3 * edge) +
+                 ", y below " + std::to_string(band) + "), where a click " + (close ? "ends the demo" : "minimises the window") +
+                 " instead; lower TitleBarHeight or CloseRightEdge, or move the rectangle");
 }
 
 void Linter::CheckNotes(int32_t f) {
@@ -298,16 +361,82 @@ void Linter::CheckNotes(int32_t f) {
   int i = 1;
   while (flow.At(i) == ' ') ++i;
   if (flow.At(i) == '-' && flow.At(i + 1) == '9' && flow.At(i + 2) == '9') return;  // no box at all
-  int lines = 0;
+  const demo::NotesPlacement place = demo::ParseNotesPlacement(flow.Line(), flow.Length());
+  demo::NotesText notes;
+  int lines = 0, widest = -1;
+  int64_t widestLine = 0;
   if (reader_.Read(demo::kNotesLineChars) && !reader_.EndsRecordPart()) {
     while (!flow.AtEnd()) {
       ++lines;
+      if (notes.count < demo::kNotesTableLines) {
+        // As the player stores a line: control characters at its end dropped.
+        int length = std::min(reader_.Chars(), demo::kNotesEntryBytes - 1);
+        while (length > 0 && static_cast<signed char>(flow.Line()[length - 1]) <= 14) --length;
+        std::memcpy(notes.lines[static_cast<size_t>(notes.count)].data(), flow.Line(), static_cast<size_t>(length));
+        notes.lines[static_cast<size_t>(notes.count)][static_cast<size_t>(length)] = 0;
+        notes.lengths[static_cast<size_t>(notes.count)] = length;
+        const int width = platform::MeasureText(notesFont_, flow.Line(), length).width;
+        if (width > widest) widest = width, widestLine = reader_.Line();
+        ++notes.count;
+      }
       if (!reader_.Read(demo::kNotesLineChars) || reader_.EndsRecordPart()) break;
     }
   }
   if (lines > kMaxNotesLines)
     Warn(line, "the notes of frame " + Named(f) + " run to " + std::to_string(lines) + " lines; the player shows " +
                    std::to_string(kMaxNotesLines) + " at most");
+  if (notes.count == 0) return;
+  if (widest + kNotesMargins > pkg_.frameWidth)
+    Warn(line, "the notes box of frame " + Named(f) + " is " + std::to_string(widest + kNotesMargins) +
+                   " pixels wide in " + Printable(p_.settings.NotesFont) + " at " +
+                   std::to_string(p_.settings.NotesFontSize) + " pixels (line " + Shown(widestLine) +
+                   " is the widest), more than the " + std::to_string(pkg_.frameWidth) +
+                   "-pixel-wide frame: the player cuts it off at both sides; break the lines or make NotesFontSize "
+                   "smaller");
+  // A cut-out frame measures the box on its window, which only playing shows.
+  if (mode_ == 'S' && p_.settings.ScreenFill == 0) return;
+  const demo::NotesBox box = demo::PlaceNotesBox(p_, notesFont_, place, notes, nullptr);
+  for (const auto& [actionLine, a] : actionLines_) {
+    if (!std::strchr("LRUM", a.command)) continue;
+    // Hidden is a hotspot whose middle, where the pointer glides, lies under the
+    // box with its shadow (3 pixels right and down), or half of which does.
+    const int64_t bx2 = box.x + box.width + 2, by2 = box.y + box.height + 2;
+    const int64_t mx = (static_cast<int64_t>(a.arg1) + a.arg3) / 2, my = (static_cast<int64_t>(a.arg2) + a.arg4) / 2;
+    const int64_t ox = std::min<int64_t>(a.arg3, bx2) - std::max<int64_t>(a.arg1, box.x) + 1;
+    const int64_t oy = std::min<int64_t>(a.arg4, by2) - std::max<int64_t>(a.arg2, box.y) + 1;
+    const int64_t area = (static_cast<int64_t>(a.arg3) - a.arg1 + 1) * (static_cast<int64_t>(a.arg4) - a.arg2 + 1);
+    const bool middle = box.x <= mx && mx <= bx2 && box.y <= my && my <= by2;
+    if (middle || (ox > 0 && oy > 0 && 2 * ox * oy >= area))
+      Warn(line, "the notes box " + Rect(static_cast<int32_t>(box.x), static_cast<int32_t>(box.y),
+                                         static_cast<int32_t>(box.x + box.width + 2),
+                                         static_cast<int32_t>(box.y + box.height + 2)) +
+                     " hides the hotspot " + Rect(a.arg1, a.arg2, a.arg3, a.arg4) + " of line " +
+                     Shown(actionLine) + " while notes are shown; place the box with '#X,Y'");
+  }
+}
+
+// Frames that lead on by a timer so short that the player does not wait: the
+// presenter never sees them.
+void Linter::CheckFlashes() {
+  for (const auto& [f, timer] : timers_) {
+    // Report each chain once, at its first frame.
+    bool inner = false;
+    for (const auto& [g, t] : timers_) inner |= t.second == f;
+    if (inner) continue;
+    int32_t last = f, count = 1;
+    for (auto it = timers_.find(timer.second); it != timers_.end() && count <= p_.index.lastFrame + 1;
+         it = timers_.find(it->second.second)) {
+      last = it->first;
+      ++count;
+    }
+    Warn(timer.first, (count > 1 ? "frames " + Named(f) + " to " + Named(last) + " (" + std::to_string(count) + ")" +
+                                       " lead on by timers"
+                                 : "frame " + Named(f) + " leads on by a timer") +
+                          " shorter than " + std::to_string(kShortestTimer) +
+                          ": the player waits 50 ms less than a Timer says and not at all for 55 or less, so " +
+                          (count > 1 ? "they are" : "it is") +
+                          " shown for less than a screen refresh; write the interval wanted plus 50");
+  }
 }
 
 void Linter::CheckReachability() {
@@ -334,6 +463,39 @@ void Linter::CheckReachability() {
                           (home >= 0 ? std::string(" or the Home frame") : std::string()));
 }
 
+// A storyboard rather than a demo: text with a "$@" tile line naming a
+// screenshot, and no appended content.
+bool IsStoryboard(const std::string& where) {
+  std::error_code ec;
+  const std::string base = fs::path(where).filename().string();
+  if (!fs::is_regular_file(where, ec) || base == demo::kSideFlowName || base == demo::kSideStackName) return false;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(where.c_str(), "rb"), std::fclose);
+  if (!file || demo::ScanForContentMarker(file.get())) return false;
+  const std::string text = ReadWholeFile(where);
+  return text.rfind("$@", 0) == 0 || text.find("\n$@") != std::string::npos;
+}
+
+// A folder of our own for the packed storyboard, gone with this object.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::error_code ec;
+    std::string name = (fs::temp_directory_path(ec) / "demotool-lint-XXXXXX").string();
+    if (ec || !mkdtemp(name.data())) throw ToolError{"cannot make a temporary folder to pack the storyboard in"};
+    path_ = name;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 }  // namespace
 
 int RunLint(const std::vector<std::string>& args) {
@@ -347,19 +509,61 @@ int RunLint(const std::vector<std::string>& args) {
   }
   if (!haveWhere) throw UsageError{"which demo? give its folder or file"};
 
+  // A storyboard is packed as pack would pack it, and its flow text keeps the
+  // storyboard's lines one for one, so the findings carry its line numbers.
+  std::unique_ptr<ScratchFolder> scratch;
+  std::string label, packWarnings;
+  int errors = 0, warnings = 0;
+  int64_t lineShift = 0;
+  if (IsStoryboard(where)) {
+    scratch = std::make_unique<ScratchFolder>();
+    label = fs::path(where).filename().string();
+    char* said = nullptr;
+    size_t size = 0;
+    std::FILE* messages = open_memstream(&said, &size);
+    PackOptions options;
+    options.storyboard = where;
+    options.outDir = scratch->Path();
+    options.messages = messages ? messages : stderr;
+    std::string failed;
+    try {
+      warnings += static_cast<int>(Pack(options).warnings);
+    } catch (const ToolError& e) {
+      failed = e.message;
+    }
+    if (messages) std::fclose(messages);
+    if (said) packWarnings.assign(said, size);
+    std::free(said);
+    std::fputs(packWarnings.c_str(), stdout);
+    if (!failed.empty()) {
+      // "FILE:LINE: what": the storyboard cannot be packed, so nothing else can be judged.
+      const size_t colon = failed.find(": ");
+      std::printf("%s: error: %s\n", failed.substr(0, colon).c_str(),
+                  colon == std::string::npos ? "" : failed.substr(colon + 2).c_str());
+      std::printf("%s: 1 error, %d warning%s\n", Printable(label).c_str(), warnings, warnings == 1 ? "" : "s");
+      return 1;
+    }
+    where = scratch->Path();
+    // The stamp pack writes goes first when the storyboard does not end with
+    // the empty line the player never reads: one line more before the rest.
+    const size_t before = SplitLines(ReadWholeFile(options.storyboard)).lines.size();
+    const size_t after = SplitLines(ReadWholeFile((fs::path(where) / demo::kSideFlowName).string())).lines.size();
+    lineShift = after > before ? static_cast<int64_t>(after - before) : 0;
+  }
+
   auto player = std::make_unique<demo::Player>();
   OpenContentQuietly(*player, where);
   // What the parser prints for rejected lines is reported here in words instead.
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> sink(std::fopen("/dev/null", "w"), std::fclose);
   player->out = sink ? sink.get() : stderr;
   const demo::DemoPackage& pkg = player->package;
-  std::string label = demo::UsesSideFiles(pkg) ? demo::kSideFlowName : fs::path(pkg.flowPath).filename().string();
-  std::vector<Finding> findings = Linter(*player).Run();
+  if (label.empty()) label = demo::UsesSideFiles(pkg) ? demo::kSideFlowName : fs::path(pkg.flowPath).filename().string();
+  std::vector<Finding> findings = Linter(*player, lineShift).Run();
   player->out = stderr;
   label = Printable(label);
-  int errors = 0, warnings = 0;
   for (const Finding& f : findings) {
-    std::printf("%s:%" PRId64 ": %s: %s\n", label.c_str(), f.line, f.error ? "error" : "warning", f.text.c_str());
+    std::printf("%s:%" PRId64 ": %s: %s\n", label.c_str(), std::max<int64_t>(1, f.line - lineShift),
+                f.error ? "error" : "warning", f.text.c_str());
     (f.error ? errors : warnings)++;
   }
   std::printf("%s: %d error%s, %d warning%s\n", label.c_str(), errors, errors == 1 ? "" : "s", warnings,

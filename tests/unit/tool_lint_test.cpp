@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "tool/png_io.h"
 #include "tool_test_support.h"
 
 namespace {
@@ -43,8 +44,9 @@ class DemotoolLint : public ::testing::Test {
   TempDir dir_;
 };
 
+// Frames this small have no room for a title band or a notes box.
 const std::vector<std::string> kClean = {
-    "HomeFrame \"b\"", "~a", TileLine({0, 1, 2, 3}), "  \"b\" LeftClick 0,0,4,3", "#", "hello",
+    "TitleBarHeight 0", "HomeFrame \"b\"", "~a", TileLine({0, 1, 2, 3}), "  \"b\" LeftClick 0,0,4,3", "#-99",
     "~b", "!S 0,0,4,3", TileLine({1, 1, 1, 1}), "  \">\" Timer 100",
     "~c", TileLine({2, 2, 2, 2}), "  RXD_PrevFrame KeyDown 37", "  RXD_EXIT KeyDown 0", "#=a", "",
 };
@@ -113,6 +115,7 @@ TEST_F(DemotoolLint, ReportsEachFindingAtItsLine) {
   const std::vector<Expected> expected = {
       {1, "error", "HomeFrame names 'nowhere', which no frame bears"},
       {3, "error", "1 TileRefs name tiles past the stack's 6 (the first for row 3, tile 77)"},
+      {6, "warning", "lies partly in the title band's close area (x past -16, y below 21), where a click ends the demo"},
       {7, "error", "target 'ghost' names no frame and is no keyword"},
       {8, "error", "the player rejects this action line (BadCommand3: no command word"},
       {9, "error", "the action's rectangle 3,3,1,1 is inverted"},
@@ -129,7 +132,9 @@ TEST_F(DemotoolLint, ReportsEachFindingAtItsLine) {
       {22, "error", "the tile line holds 5 TileRefs where the frame has 4 rows (the height the first line "
                     "beginning with '$', line 3, gives)"},
       {22, "error", "1 TileRefs hold characters outside '+' to 'z' (the first for row 0)"},
+      {23, "warning", "frame 'island' leads on by a timer shorter than 67"},
       {24, "warning", "the notes of frame 'island' run to 41 lines; the player shows 40 at most"},
+      {24, "warning", "the notes box of frame 'island' is "},
       {island2, "warning", "frame name 'island' is also the name of the frame at line 21"},
       {island2, "warning", "frame 'island' cannot be reached"},
       {longLine, "warning", "the frame name is 49 characters long; the player keeps the first 48"},
@@ -152,7 +157,7 @@ TEST_F(DemotoolLint, ReportsEachFindingAtItsLine) {
   }
   // Nothing more, and the count at the end.
   ASSERT_EQ(out.size(), expected.size() + 1) << run.out;
-  EXPECT_EQ(out.back(), "demoFlow.txt: 13 errors, 11 warnings");
+  EXPECT_EQ(out.back(), "demoFlow.txt: 13 errors, 14 warnings");
 }
 
 TEST_F(DemotoolLint, ContentThePlayerCannotStartOnIsAnError) {
@@ -171,6 +176,53 @@ TEST_F(DemotoolLint, ADemoWithoutFramesIsAnError) {
     EXPECT_EQ(run.status, 1) << run.out << run.err;
     EXPECT_EQ(run.out.rfind("demo.bin:1: error: the demo has no frames", 0), 0u) << run.out;
   }
+}
+
+// A storyboard is linted before packing, with its own line numbers; what an
+// author sees while presenting is judged at the notes font the player uses.
+TEST_F(DemotoolLint, AStoryboardWithItsLineNumbersAndWhatThePresenterWouldSee) {
+  const std::vector<uint8_t> grey(200 * 120 * 3, 200);
+  std::string error;
+  ASSERT_TRUE(demotool::WritePng(dir_.File("screen.png"), 200, 120, grey.data(), 600, error)) << error;
+  const std::vector<std::string> lines = {
+      "CloseRightEdge 20",
+      "~one",
+      "$@screen.png",
+      "  \"two\" LeftClick 20,60,60,80",
+      "  \"two\" RightClick 150,90,230,110",
+      "  \"two\" LeftClick 170,2,199,15",
+      "#0,50",
+      "Click here",
+      "~two",
+      "$@screen.png",
+      "  \">\" Timer 31",
+      "#",
+      "A note far too long for a frame two hundred pixels wide",
+      "~three",
+      "$@screen.png",
+      "  \"one\" Timer 60",
+      "",
+  };
+  WriteFile(dir_.File("story.txt"), CrLfText(lines));
+  const tool_test::RunResult run = RunTool({"lint", dir_.File("story.txt")});
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  const std::vector<std::string> want = {
+      "story.txt:5: error: the action's rectangle 150,90,230,110 reaches past the edge of the 200 x 120 frame; the "
+      "part outside can never be clicked",
+      "story.txt:6: warning: the action's rectangle 170,2,199,15 lies partly in the title band's close area",
+      "story.txt:7: warning: the notes box 0,50,",
+      "story.txt:11: warning: frames 'two' to 'three' (2) lead on by timers shorter than 67",
+      "story.txt:12: warning: the notes box of frame 'two' is ",
+      "story.txt: 1 error, 4 warnings",
+  };
+  std::string rest = run.out;
+  for (const std::string& w : want) {
+    const size_t at = rest.find(w);
+    EXPECT_NE(at, std::string::npos) << w << "\n" << run.out;
+    if (at != std::string::npos) rest = rest.substr(at + w.size());
+  }
+  // Nothing is left of the pack beside the storyboard.
+  EXPECT_FALSE(fs::exists(dir_.File("demoFlow.txt")));
 }
 
 }  // namespace
