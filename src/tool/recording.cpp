@@ -218,7 +218,9 @@ std::string WriteStoryboard(const StoryboardHeader& header, const std::vector<Re
     if (c != '"' && static_cast<unsigned char>(c) >= ' ') title += c;
   std::string out = "WindowText \"" + title + "\"\n";
   if (!frames.empty()) out += "HomeFrame \"" + frames.front().name + "\"\n";
-  if (header.titleBarHeight >= 0) out += "TitleBarHeight " + std::to_string(header.titleBarHeight) + "\n";
+  // A frame without the window manager's title bar has no title band: the
+  // player's default one would close the demo on clicks in its top-right corner.
+  out += "TitleBarHeight " + std::to_string(std::max(header.titleBarHeight, 0)) + "\n";
   if (header.closeRightEdge >= 0) out += "CloseRightEdge " + std::to_string(header.closeRightEdge) + "\n";
   out += "\n";
   for (size_t i = 0; i < frames.size(); ++i) {

@@ -107,7 +107,7 @@ class Recording {
 
 struct StoryboardHeader {
   std::string windowText;
-  int titleBarHeight = -1;  // written with the window manager's frame only
+  int titleBarHeight = -1;  // with the window manager's frame only; without it, 0: no title band
   int closeRightEdge = -1;
 };
 

@@ -126,6 +126,8 @@ TEST(Recording, StoryboardIsTheTextAuthorsWrite) {
             "~f001-right-click\n$@shade-7\n  \"f002-key-a\" RightClick 8,3,32,27 -- 25 x 25 box around the click\n"
             "~f002-key-a\n$@shade-7\n  \"f003-end\" KeyDown 13 -- key a\n"
             "~f003-end\n$@shade-7\n  RXD_EXIT KeyDown 0\n\n");
+  // The client area alone has no title band to close the demo from.
+  EXPECT_NE(WriteStoryboard(StoryboardHeader{}, r.Frames()).find("\nTitleBarHeight 0\n\n"), std::string::npos);
 }
 
 }  // namespace
