@@ -17,6 +17,7 @@ int RunUnpack(const std::vector<std::string>& args);
 int RunBundle(const std::vector<std::string>& args);
 int RunLint(const std::vector<std::string>& args);
 int RunRecord(const std::vector<std::string>& args);
+int RunMap(const std::vector<std::string>& args);
 
 extern const char* const kInfoUsage;
 extern const char* const kRenderUsage;
@@ -26,5 +27,6 @@ extern const char* const kUnpackUsage;
 extern const char* const kBundleUsage;
 extern const char* const kLintUsage;
 extern const char* const kRecordUsage;
+extern const char* const kMapUsage;
 
 }  // namespace demotool

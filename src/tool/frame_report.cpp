@@ -3,9 +3,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "content/flow_reader.h"
 #include "content/frame_index.h"
+#include "shell/notes.h"
 #include "tool/session.h"
 
 namespace demotool {
@@ -94,6 +96,16 @@ std::vector<FrameReport> ReadFrames(demo::Player& player) {
       report.tileLine = flow.At(0) == '$';
       if (report.tileLine) {
         ReadActions(player, flow, report);
+        if (flow.At(0) == '#' && flow.At(1) == '=') {
+          for (int i = 2; i < flow.Length() && !demo::IsLineEnd(flow.At(i)); ++i)
+            report.notesFrom += static_cast<char>(flow.At(i));
+        } else if (flow.At(0) == '#' && !demo::ParseNotesPlacement(flow.Line(), flow.Length()).suppressed) {
+          auto notes = std::make_unique<demo::NotesText>();
+          demo::ReadNotesText(flow, *notes);
+          for (int i = 0; i < notes->count; ++i)
+            report.notes.emplace_back(notes->lines[static_cast<size_t>(i)].data(),
+                                      static_cast<size_t>(notes->lengths[static_cast<size_t>(i)]));
+        }
       } else {
         // Showing this frame would end the player with this message.
         std::fputs("FormatError24\n", stderr);

@@ -20,6 +20,8 @@ struct FrameReport {
   std::vector<demo::FrameAction> actions;
   std::vector<std::string> messages;
   std::vector<std::string> explanations;  // for the text form, one per message
+  std::vector<std::string> notes;         // the speaker notes' lines, as the player stores them
+  std::string notesFrom;                  // "#=NAME": the frame whose notes these are
 };
 
 // Every frame's record as the player reads it, its action lines given to the

@@ -91,7 +91,7 @@ void DrawHotspots(demo::Player& player, const FrameReport& frame, demo::FrameIma
   // The title band: a press in the close area ends the demo, in the minimise area hides it.
   const int band = player.settings.TitleBarHeight, edge = player.settings.CloseRightEdge;
   if (band > 0 && edge > 0) {
-    canvas.Outline(std::max(0, w - 3 * edge), 0, w - edge, band - 1, kTitleBand);
+    canvas.Outline(std::max(0, w - 3 * edge + 1), 0, w - edge, band - 1, kTitleBand);
     canvas.Outline(w - edge + 1, 0, w - 1, band - 1, kTitleBand);
     canvas.Label(w - 3 * edge, band, "minimise | close", kTitleBand);
   }
@@ -104,7 +104,7 @@ void DrawHotspots(demo::Player& player, const FrameReport& frame, demo::FrameIma
       text += a.arg1 ? " " + std::to_string(a.arg1) : " (any key)";
     } else if (a.command == 'T') {
       // The player waits 50 ms less than a Timer says, and not at all for 55 or less.
-      text += " " + std::to_string(a.arg1) + " (waits " + std::to_string(a.arg1 > 55 ? a.arg1 - 50 : 0) + " ms)";
+      text += " " + std::to_string(a.arg1) + (a.arg1 > 55 ? " (waits " + std::to_string(a.arg1 - 50) + " ms)" : " (no wait)");
     }
     text += " -> " + ShortTarget(player, a.target);
     if (a.command == 'K' || a.command == 'T') {

@@ -19,6 +19,7 @@
 #include "shell/notes.h"
 #include "tool/authoring.h"
 #include "tool/commands.h"
+#include "tool/lint.h"
 #include "tool/pack.h"
 #include "tool/session.h"
 #include "tool/stamp.h"
@@ -50,11 +51,7 @@ class FontHolder {
   platform::Font font_;
 };
 
-struct Finding {
-  int64_t line;
-  bool error;
-  std::string text;
-};
+using Finding = LintFinding;
 
 // The flow text line by line as the player reads it, with line numbers
 // counted as the frame index counts them (a piece of a long line keeps its
@@ -498,6 +495,19 @@ class ScratchFolder {
 
 }  // namespace
 
+std::vector<LintFinding> LintFindings(demo::Player& player, int64_t shift) {
+  // What the parser prints for rejected lines is reported in words instead.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> sink(std::fopen("/dev/null", "w"), std::fclose);
+  std::FILE* out = player.out;
+  player.out = sink ? sink.get() : stderr;
+  struct Restore {
+    demo::Player& p;
+    std::FILE* out;
+    ~Restore() { p.out = out; }
+  } restore{player, out};
+  return Linter(player, shift).Run();
+}
+
 int RunLint(const std::vector<std::string>& args) {
   std::string where;
   bool haveWhere = false;
@@ -553,13 +563,9 @@ int RunLint(const std::vector<std::string>& args) {
 
   auto player = std::make_unique<demo::Player>();
   OpenContentQuietly(*player, where);
-  // What the parser prints for rejected lines is reported here in words instead.
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> sink(std::fopen("/dev/null", "w"), std::fclose);
-  player->out = sink ? sink.get() : stderr;
   const demo::DemoPackage& pkg = player->package;
   if (label.empty()) label = demo::UsesSideFiles(pkg) ? demo::kSideFlowName : fs::path(pkg.flowPath).filename().string();
-  std::vector<Finding> findings = Linter(*player, lineShift).Run();
-  player->out = stderr;
+  std::vector<Finding> findings = LintFindings(*player, lineShift);
   label = Printable(label);
   for (const Finding& f : findings) {
     std::printf("%s:%" PRId64 ": %s: %s\n", label.c_str(), std::max<int64_t>(1, f.line - lineShift),

@@ -35,6 +35,8 @@ const Command kCommands[] = {
      demotool::RunBundle},
     {"lint", "check a demo for what the player would reject or never reach", &demotool::kLintUsage,
      demotool::RunLint},
+    {"map", "one HTML page of the whole demo: thumbnails with live hotspots, actions, findings, notes",
+     &demotool::kMapUsage, demotool::RunMap},
     {"record", "make a demo by using the real application: screens and a storyboard", &demotool::kRecordUsage,
      demotool::RunRecord},
 };
