@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,56 @@ TEST_F(Review, FrameCoordinatesAreTheStoryboards) {
   test_support::WriteFile(dir_->File("cut.txt"), "wait 500\nclick 200 460\nwait 500\nkey 27\n");
   const auto cut = RunTool({"run", "--frame-coords", "--script", dir_->File("cut.txt"), "--", "about"}, Sample());
   EXPECT_NE(cut.out.find(": credits"), std::string::npos) << cut.out;
+}
+
+// The map page read back as a browser would see its structure: sections, their flags, hotspot links.
+struct MapSection {
+  std::string name, classes;
+  std::vector<int> hotspotTargets;
+};
+
+std::map<int, MapSection> ReadMap(const std::string& html) {
+  std::map<int, MapSection> sections;
+  const std::regex section(R"re(<section class="([^"]*)" id="f(\d+)" data-frame="\d+" data-name="([^"]*)">([\s\S]*?)</section>)re");
+  const std::regex hotspot(R"re(<a class="hs [A-Z]" href="#f(\d+)")re");
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), section); it != std::sregex_iterator(); ++it) {
+    MapSection& m = sections[std::stoi((*it)[2])];
+    m.classes = (*it)[1];
+    m.name = (*it)[3];
+    const std::string body = (*it)[4];
+    for (auto h = std::sregex_iterator(body.begin(), body.end(), hotspot); h != std::sregex_iterator(); ++h)
+      m.hotspotTargets.push_back(std::stoi((*h)[1]));
+  }
+  return sections;
+}
+
+TEST_F(Review, MapShowsEveryFrameWithLinkedHotspotsAndLintsFlags) {
+  const auto run = RunTool({"map", Sample(), "-o", dir_->File("map.html")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::map<int, MapSection> map = ReadMap(test_support::ReadFile(dir_->File("map.html")));
+  ASSERT_EQ(map.size(), 33u);
+  // hover-1 (#8): LeftClick, MouseOver and ExitRect on the 1 key; only the click leads to a frame.
+  EXPECT_EQ(map[8].name, "hover-1");
+  EXPECT_EQ(map[8].hotspotTargets, (std::vector<int>{9}));
+  EXPECT_EQ(map[0].classes, "frame start");
+  EXPECT_NE(map[7].classes.find("home"), std::string::npos);
+
+  // A frame nothing leads to, and one with no way on.
+  const std::string demo = dir_->File("flags");
+  std::filesystem::create_directory(demo);
+  test_support::WriteFile(demo + "/demoStack.rxs", test_support::StackFileBytes(40, 3));
+  test_support::WriteFile(demo + "/demoFlow.txt",
+                          test_support::CrLf({"TitleBarHeight 0", "~a", test_support::TileLine({1, 1, 1}),
+                                              "  \"b\" LeftClick 1,0,10,2", "~b", test_support::TileLine({2, 2, 2}),
+                                              "~lonely", test_support::TileLine({0, 0, 0}), "  \"a\" RightClick 0,0,39,2",
+                                              ""}));
+  ASSERT_EQ(RunTool({"map", demo, "-o", dir_->File("flags.html")}).status, 0);
+  map = ReadMap(test_support::ReadFile(dir_->File("flags.html")));
+  ASSERT_EQ(map.size(), 3u);
+  EXPECT_EQ(map[0].hotspotTargets, (std::vector<int>{1}));
+  EXPECT_NE(map[1].classes.find("deadend"), std::string::npos) << map[1].classes;
+  EXPECT_NE(map[2].classes.find("unreachable"), std::string::npos) << map[2].classes;
+  EXPECT_EQ(map[2].hotspotTargets, (std::vector<int>{0}));
 }
 
 // The player's --help and --version inform and end with 0, unless a frame after the first bears that name.
