@@ -114,8 +114,9 @@ void RecordOutput::Finish(const std::string& storyboard) {
 std::string CountFrames(const std::vector<RecordedFrame>& frames) {
   int actions = 0, steps = 0;
   for (const RecordedFrame& f : frames) (f.command == "Timer" ? steps : actions) += f.command.empty() ? 0 : 1;
-  return std::to_string(frames.size()) + " frames (" + std::to_string(actions) + " actions, " + std::to_string(steps) +
-         " pointer steps)";
+  auto counted = [](size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); };
+  return counted(frames.size(), "frame", "frames") + " (" + counted(static_cast<size_t>(actions), "action", "actions") +
+         ", " + counted(static_cast<size_t>(steps), "pointer step", "pointer steps") + ")";
 }
 
 }  // namespace demotool

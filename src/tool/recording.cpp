@@ -222,14 +222,16 @@ std::string WriteStoryboard(const StoryboardHeader& header, const std::vector<Re
   // player's default one would close the demo on clicks in its top-right corner.
   out += "TitleBarHeight " + std::to_string(std::max(header.titleBarHeight, 0)) + "\n";
   if (header.closeRightEdge >= 0) out += "CloseRightEdge " + std::to_string(header.closeRightEdge) + "\n";
-  out += "\n";
+  // Without splash lines the splash window's upper half stays empty.
+  out += "SplashText\n030\n040 " + title + "\n030\nEndSplashText\n\n";
   for (size_t i = 0; i < frames.size(); ++i) {
     const RecordedFrame& f = frames[i];
     out += "~" + f.name + "\n$@" + f.screenFile;
     if (f.cursor) out += " @cursor " + std::to_string(f.cursorX) + "," + std::to_string(f.cursorY);
     out += "\n";
+    // "# -99": no notes box, where a frame without notes would show "Please Wait...".
     if (f.command.empty() || i + 1 == frames.size()) {
-      out += "  RXD_EXIT KeyDown 0\n";
+      out += "  RXD_EXIT KeyDown 0\n# -99\n";
       continue;
     }
     out += "  \"" + frames[i + 1].name + "\" " + f.command + " ";
@@ -238,7 +240,7 @@ std::string WriteStoryboard(const StoryboardHeader& header, const std::vector<Re
     else
       out += std::to_string(f.x1) + "," + std::to_string(f.y1) + "," + std::to_string(f.x2) + "," + std::to_string(f.y2);
     if (!f.comment.empty()) out += " -- " + f.comment;
-    out += "\n";
+    out += "\n# -99\n";
   }
   out += "\n";  // the player never reads a flow text's last line
   return out;

@@ -122,12 +122,13 @@ TEST(Recording, StoryboardIsTheTextAuthorsWrite) {
   header.titleBarHeight = 24;
   header.closeRightEdge = 24;
   EXPECT_EQ(WriteStoryboard(header, r.Frames()),
-            "WindowText \"My app\"\nHomeFrame \"f001-right-click\"\nTitleBarHeight 24\nCloseRightEdge 24\n\n"
-            "~f001-right-click\n$@shade-7\n  \"f002-key-a\" RightClick 8,3,32,27 -- 25 x 25 box around the click\n"
-            "~f002-key-a\n$@shade-7\n  \"f003-end\" KeyDown 13 -- key a\n"
-            "~f003-end\n$@shade-7\n  RXD_EXIT KeyDown 0\n\n");
+            "WindowText \"My app\"\nHomeFrame \"f001-right-click\"\nTitleBarHeight 24\nCloseRightEdge 24\n"
+            "SplashText\n030\n040 My app\n030\nEndSplashText\n\n"
+            "~f001-right-click\n$@shade-7\n  \"f002-key-a\" RightClick 8,3,32,27 -- 25 x 25 box around the click\n# -99\n"
+            "~f002-key-a\n$@shade-7\n  \"f003-end\" KeyDown 13 -- key a\n# -99\n"
+            "~f003-end\n$@shade-7\n  RXD_EXIT KeyDown 0\n# -99\n\n");
   // The client area alone has no title band to close the demo from.
-  EXPECT_NE(WriteStoryboard(StoryboardHeader{}, r.Frames()).find("\nTitleBarHeight 0\n\n"), std::string::npos);
+  EXPECT_NE(WriteStoryboard(StoryboardHeader{}, r.Frames()).find("\nTitleBarHeight 0\nSplashText\n"), std::string::npos);
 }
 
 }  // namespace

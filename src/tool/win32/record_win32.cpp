@@ -321,7 +321,11 @@ int Run(const std::vector<std::string>& args) {
                     std::to_string(GetLastError()) + ")"};
 
   const HWND window = o.pick ? Pick() : reinterpret_cast<HWND>(static_cast<uintptr_t>(o.window));
-  if (!IsWindow(window)) throw ToolError{"there is no window " + std::to_string(o.window)};
+  if (!IsWindow(window)) {
+    char id[32];
+    std::snprintf(id, sizeof id, "0x%llx", o.window);
+    throw ToolError{std::string("there is no window ") + id};
+  }
   Area area;
   if (!Locate(window, o.decorations, area)) throw ToolError{"the window is not shown on the screen"};
   if (area.width <= 0 || area.height <= 0) throw ToolError{"the window has no area to record"};

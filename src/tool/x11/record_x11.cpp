@@ -113,6 +113,13 @@ Window Pick(Display* d) {
   return ClientOf(d, picked);
 }
 
+// Window ids as xwininfo and xdotool print them.
+std::string WindowId(unsigned long long id) {
+  char text[32];
+  std::snprintf(text, sizeof text, "0x%llx", id);
+  return text;
+}
+
 int ProcessOf(Display* d, Window w) {
   Atom type = None;
   int format = 0;
@@ -321,7 +328,7 @@ int RunRecord(const std::vector<std::string>& args) {
   Area area;
   const int before = xErrors;
   if (!XGetWindowAttributes(d, recorded, &attributes) || xErrors != before)
-    throw ToolError{"there is no window " + std::to_string(o.window) + " (xwininfo shows window ids)"};
+    throw ToolError{"there is no window " + WindowId(o.window) + " (xwininfo shows window ids)"};
   if (!Locate(d, recorded, area)) throw ToolError{"the window is not shown on the screen"};
   const int width = attributes.width, height = attributes.height;
   const Screen* screen = DefaultScreenOfDisplay(d);
