@@ -223,6 +223,10 @@ inline void OpenContentQuietly(demo::Player& player, const std::string& where,
     // The last thing said is why the player stopped.
     size_t cut = message.rfind('\n', message.size() > 1 ? message.size() - 2 : 0);
     if (cut != std::string::npos && cut + 1 < message.size()) message.erase(0, cut + 1);
+    // Neither side file and nothing appended: say so first, in words.
+    if (missing.find("no '" + std::string(demo::kSideStackName) + "'") != std::string::npos &&
+        missing.find("no '" + std::string(demo::kSideFlowName) + "'") != std::string::npos)
+      throw ToolError{"'" + Printable(where) + "' holds no demo (the player says " + Printable(message) + "): " + missing};
     throw ToolError{"the player cannot start on '" + Printable(where) + "': " + Printable(message) +
                     (missing.empty() ? "" : "; " + missing)};
   }
