@@ -103,8 +103,8 @@ void DrawHotspots(demo::Player& player, const FrameReport& frame, demo::FrameIma
     if (a.command == 'K') {
       text += a.arg1 ? " " + std::to_string(a.arg1) : " (any key)";
     } else if (a.command == 'T') {
-      // The player waits 50 ms less than a Timer says, and not at all for 55 or less.
-      text += " " + std::to_string(a.arg1) + (a.arg1 > 55 ? " (waits " + std::to_string(a.arg1 - 50) + " ms)" : " (no wait)");
+      // The player waits 50 ms less than a Timer says, and one screen refresh for 55 or less.
+      text += " " + std::to_string(a.arg1) + (a.arg1 > 55 ? " (waits " + std::to_string(a.arg1 - 50) + " ms)" : " (one screen refresh)");
     }
     text += " -> " + ShortTarget(player, a.target);
     if (a.command == 'K' || a.command == 'T') {

@@ -35,8 +35,9 @@ namespace fs = std::filesystem;
 constexpr int kMaxNotesLines = 40;
 // A notes box is its widest line plus 17 pixels of margin and border.
 constexpr int kNotesMargins = 17;
-// Below this a Timer waits less than a 60 Hz screen refresh (N - 50 ms, none at 55 or less).
-constexpr int32_t kShortestTimer = 67;
+// A Timer waits N - 50 ms, and one screen refresh for 55 or less; from 56 to
+// 66 that is less than a 60 Hz refresh, so the frame may never be seen.
+constexpr int32_t kFirstTooShort = 56, kShortestTimer = 67;
 
 // The notes font as the player makes it, for measuring.
 class FontHolder {
@@ -327,7 +328,8 @@ void Linter::CheckFrame(int32_t f) {
   if (edges_[static_cast<size_t>(f)].empty())
     Warn(LineOf(f), "frame " + Named(f) + " has no way on: no action leads to a frame, back or out, and no timer moves on");
   for (const auto& [line, a] : actionLines_)
-    if (a.command == 'T' && a.target >= 0 && a.arg1 < kShortestTimer) timers_[f] = {line, a.target};
+    if (a.command == 'T' && a.target >= 0 && a.arg1 >= kFirstTooShort && a.arg1 < kShortestTimer)
+      timers_[f] = {line, a.target};
   if (flow.At(0) == '#') CheckNotes(f);
 }
 
@@ -412,8 +414,8 @@ void Linter::CheckNotes(int32_t f) {
   }
 }
 
-// Frames that lead on by a timer so short that the player does not wait: the
-// presenter never sees them.
+// Frames that lead on by a timer shorter than a screen refresh: the audience
+// may never see them.
 void Linter::CheckFlashes() {
   for (const auto& [f, timer] : timers_) {
     // Report each chain once, at its first frame.
@@ -429,10 +431,9 @@ void Linter::CheckFlashes() {
     Warn(timer.first, (count > 1 ? "frames " + Named(f) + " to " + Named(last) + " (" + std::to_string(count) + ")" +
                                        " lead on by timers"
                                  : "frame " + Named(f) + " leads on by a timer") +
-                          " shorter than " + std::to_string(kShortestTimer) +
-                          ": the player waits 50 ms less than a Timer says and not at all for 55 or less, so " +
-                          (count > 1 ? "they are" : "it is") +
-                          " shown for less than a screen refresh; write the interval wanted plus 50");
+                          " of 56 to 66: the player waits 50 ms less than a Timer says, 6 to 16 ms here, less than a "
+                          "60 Hz screen refresh, so " + (count > 1 ? "they" : "it") +
+                          " may never be seen; write 55 or less for one refresh, or the interval wanted plus 50");
   }
 }
 

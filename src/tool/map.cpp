@@ -258,7 +258,7 @@ int RunMap(const std::vector<std::string>& args) {
       std::string what = CommandWord(a.command);
       if (a.command == 'K') what += a.arg1 ? " " + std::to_string(a.arg1) : " (any key)";
       else if (a.command == 'T')
-        what += " " + std::to_string(a.arg1) + (a.arg1 > 55 ? " (waits " + std::to_string(a.arg1 - 50) + " ms)" : " (no wait)");
+        what += " " + std::to_string(a.arg1) + (a.arg1 > 55 ? " (waits " + std::to_string(a.arg1 - 50) + " ms)" : " (one screen refresh)");
       else what += " " + std::to_string(a.arg1) + "," + std::to_string(a.arg2) + "," + std::to_string(a.arg3) + "," + std::to_string(a.arg4);
       list += std::string("<li class=\"") + KindClass(a.command) + "\">" + Html(what) + " &rarr; " + link(a.target) + "</li>";
       if (a.command == 'K' || a.command == 'T') continue;

@@ -132,7 +132,6 @@ TEST_F(DemotoolLint, ReportsEachFindingAtItsLine) {
       {22, "error", "the tile line holds 5 TileRefs where the frame has 4 rows (the height the first line "
                     "beginning with '$', line 3, gives)"},
       {22, "error", "1 TileRefs hold characters outside '+' to 'z' (the first for row 0)"},
-      {23, "warning", "frame 'island' leads on by a timer shorter than 67"},
       {24, "warning", "the notes of frame 'island' run to 41 lines; the player shows 40 at most"},
       {24, "warning", "the notes box of frame 'island' is "},
       {island2, "warning", "frame name 'island' is also the name of the frame at line 21"},
@@ -157,7 +156,7 @@ TEST_F(DemotoolLint, ReportsEachFindingAtItsLine) {
   }
   // Nothing more, and the count at the end.
   ASSERT_EQ(out.size(), expected.size() + 1) << run.out;
-  EXPECT_EQ(out.back(), "demoFlow.txt: 13 errors, 14 warnings");
+  EXPECT_EQ(out.back(), "demoFlow.txt: 13 errors, 13 warnings");
 }
 
 TEST_F(DemotoolLint, ContentThePlayerCannotStartOnIsAnError) {
@@ -195,7 +194,7 @@ TEST_F(DemotoolLint, AStoryboardWithItsLineNumbersAndWhatThePresenterWouldSee) {
       "Click here",
       "~two",
       "$@screen.png",
-      "  \">\" Timer 31",
+      "  \">\" Timer 60",
       "#",
       "A note far too long for a frame two hundred pixels wide",
       "~three",
@@ -211,7 +210,7 @@ TEST_F(DemotoolLint, AStoryboardWithItsLineNumbersAndWhatThePresenterWouldSee) {
       "part outside can never be clicked",
       "story.txt:6: warning: the action's rectangle 170,2,199,15 lies partly in the title band's close area",
       "story.txt:7: warning: the notes box 0,50,",
-      "story.txt:11: warning: frames 'two' to 'three' (2) lead on by timers shorter than 67",
+      "story.txt:11: warning: frames 'two' to 'three' (2) lead on by timers of 56 to 66",
       "story.txt:12: warning: the notes box of frame 'two' is ",
       "story.txt: 1 error, 4 warnings",
   };
