@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "player.h"
 #include "shell/main_window.h"
+#include "shell/scoped_font.h"
 
 namespace demo {
 
@@ -24,18 +25,6 @@ struct SplashLoop {
   bool dismissed;
 };
 
-// A font made for one paint and released with it.
-class PaintFont {
- public:
-  PaintFont(const std::string& face, int size) : font_(platform::CreateTextFont(face, size, 2000)) {}
-  ~PaintFont() { platform::DeleteTextFont(font_); }
-  PaintFont(const PaintFont&) = delete;
-  PaintFont& operator=(const PaintFont&) = delete;
-  operator platform::Font() const { return font_; }
-
- private:
-  platform::Font font_;
-};
 
 void DrawCentred(platform::Window window, platform::Font font, int y, const char* text, int length,
                  uint32_t colour) {
@@ -76,7 +65,7 @@ void DrawSplashLines(Player& p, platform::Window window) {
     int length = 0;
     while (flow.Length() >= 5 && !IsLineEnd(flow.At(4 + length))) ++length;
     if (length > 0) {
-      const PaintFont font(p.settings.NotesFont, size);
+      const ScopedFont font(p.settings.NotesFont, size);
       DrawCentred(window, font, y, flow.Line() + 4, length, p.settings.NotesTextColor);
     }
     y += 4 * size / 5;
@@ -92,9 +81,9 @@ void PaintSplash(Player& p, platform::Window window) {
   DrawSplashLines(p, window);
 
   static const char kHeading[] = "---- Demo Help ----";
-  const PaintFont heading(s.NotesFont, 35);
+  const ScopedFont heading(s.NotesFont, 35);
   DrawCentred(window, heading, 245, kHeading, static_cast<int>(std::strlen(kHeading)), s.NotesTextColor);
-  const PaintFont keys(s.NotesFont, 25);
+  const ScopedFont keys(s.NotesFont, 25);
   DrawAt(window, keys, 50, 285, "Keyboard keys with special functions...", s.NotesTextColor, false);
   // Lowest first: each higher band covers the top of the one below it.
   static const char* const kKeyLines[] = {
@@ -112,7 +101,7 @@ void PaintSplash(Player& p, platform::Window window) {
     y -= 20;
   }
 
-  const PaintFont status(s.NotesFont, 30);
+  const ScopedFont status(s.NotesFont, 30);
   platform::SetCursorShape(platform::kIdcArrow);
   const char* text = "  Click anywhere in this window to run the demo...  ";
   if (p.index.indexState.load() == 0) {

@@ -72,52 +72,57 @@ void ReadActions(demo::Player& player, demo::FlowReader& flow, FrameReport& repo
 
 }  // namespace
 
-std::vector<FrameReport> ReadFrames(demo::Player& player) {
+void OpenFlow(const demo::Player& player, demo::FlowReader& flow) {
   const demo::DemoPackage& pkg = player.package;
-  demo::FlowReader flow;
   if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd))
     throw ToolError{"cannot open the flow text '" + Printable(pkg.flowPath) + "'"};
-  std::vector<FrameReport> frames;
-  for (int32_t f = 0; f <= player.index.lastFrame; ++f) {
-    FrameReport report;
-    report.index = f;
-    report.name = demo::FrameName(player, f);
-    report.offset = player.index.recordOffsets[static_cast<size_t>(f)];
-    player.currentFrame = f;
-    player.actions.Clear();
-    if (report.offset >= 0) {
-      flow.Seek(report.offset);
-      flow.ReadLine();  // the name line
+}
+
+FrameReport ReadFrame(demo::Player& player, demo::FlowReader& flow, int32_t f) {
+  FrameReport report;
+  report.index = f;
+  report.name = demo::FrameName(player, f);
+  report.offset = player.index.recordOffsets[static_cast<size_t>(f)];
+  player.currentFrame = f;
+  player.actions.Clear();
+  if (report.offset >= 0) {
+    flow.Seek(report.offset);
+    flow.ReadLine();  // the name line
+    flow.ReadLine();
+    if (flow.At(0) == '!') {
+      report.composition = demo::ParseModeLine(flow.Line(), flow.Length());
       flow.ReadLine();
-      if (flow.At(0) == '!') {
-        report.composition = demo::ParseModeLine(flow.Line(), flow.Length());
-        flow.ReadLine();
-      }
-      report.tileLine = flow.At(0) == '$';
-      if (report.tileLine) {
-        ReadActions(player, flow, report);
-        if (flow.At(0) == '#' && flow.At(1) == '=') {
-          for (int i = 2; i < flow.Length() && !demo::IsLineEnd(flow.At(i)); ++i)
-            report.notesFrom += static_cast<char>(flow.At(i));
-        } else if (flow.At(0) == '#' && !demo::ParseNotesPlacement(flow.Line(), flow.Length()).suppressed) {
-          auto notes = std::make_unique<demo::NotesText>();
-          demo::ReadNotesText(flow, *notes);
-          for (int i = 0; i < notes->count; ++i)
-            report.notes.emplace_back(notes->lines[static_cast<size_t>(i)].data(),
-                                      static_cast<size_t>(notes->lengths[static_cast<size_t>(i)]));
-        }
-      } else {
-        // Showing this frame would end the player with this message.
-        std::fputs("FormatError24\n", stderr);
-        report.messages.push_back("FormatError24");
-        report.explanations.push_back(
-            "FormatError24, no tile line: showing this frame ends the player");
-      }
     }
-    for (int i = 0; i < player.actions.Count(); ++i)
-      report.actions.push_back(player.actions.slots[static_cast<size_t>(i)]);
-    frames.push_back(std::move(report));
+    report.tileLine = flow.At(0) == '$';
+    if (report.tileLine) {
+      ReadActions(player, flow, report);
+      if (flow.At(0) == '#' && flow.At(1) == '=') {
+        for (int i = 2; i < flow.Length() && !demo::IsLineEnd(flow.At(i)); ++i)
+          report.notesFrom += static_cast<char>(flow.At(i));
+      } else if (flow.At(0) == '#' && !demo::ParseNotesPlacement(flow.Line(), flow.Length()).suppressed) {
+        auto notes = std::make_unique<demo::NotesText>();
+        demo::ReadNotesText(flow, *notes);
+        for (int i = 0; i < notes->count; ++i)
+          report.notes.emplace_back(notes->lines[static_cast<size_t>(i)].data(),
+                                    static_cast<size_t>(notes->lengths[static_cast<size_t>(i)]));
+      }
+    } else {
+      // Showing this frame would end the player with this message.
+      std::fputs("FormatError24\n", stderr);
+      report.messages.push_back("FormatError24");
+      report.explanations.push_back("FormatError24, no tile line: showing this frame ends the player");
+    }
   }
+  for (int i = 0; i < player.actions.Count(); ++i)
+    report.actions.push_back(player.actions.slots[static_cast<size_t>(i)]);
+  return report;
+}
+
+std::vector<FrameReport> ReadFrames(demo::Player& player) {
+  demo::FlowReader flow;
+  OpenFlow(player, flow);
+  std::vector<FrameReport> frames;
+  for (int32_t f = 0; f <= player.index.lastFrame; ++f) frames.push_back(ReadFrame(player, flow, f));
   return frames;
 }
 

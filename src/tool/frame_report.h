@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "content/flow_reader.h"
 #include "flow/actions.h"
 #include "imaging/stack.h"
 #include "player.h"
@@ -23,6 +24,12 @@ struct FrameReport {
   std::vector<std::string> notes;         // the speaker notes' lines, as the player stores them
   std::string notesFrom;                  // "#=NAME": the frame whose notes these are
 };
+
+// The flow text of the opened content; throws ToolError.
+void OpenFlow(const demo::Player& player, demo::FlowReader& flow);
+
+// One frame's record as the player reads it (see ReadFrames).
+FrameReport ReadFrame(demo::Player& player, demo::FlowReader& flow, int32_t frame);
 
 // Every frame's record as the player reads it, its action lines given to the
 // player's parser; what the parser says goes on to standard error as well.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "shell/scoped_font.h"
 
 namespace demotool {
 
@@ -34,10 +35,8 @@ Colour KindColour(int32_t command) {
 
 class Canvas {
  public:
-  Canvas(demo::FrameImage& image, int width, int height) : image_(image), w_(width), h_(height) {
-    font_ = platform::CreateTextFont("Arial", kLabelHeight, 700);
-  }
-  ~Canvas() { platform::DeleteTextFont(font_); }
+  Canvas(demo::FrameImage& image, int width, int height)
+      : image_(image), w_(width), h_(height), font_("Arial", kLabelHeight, 700) {}
   Canvas(const Canvas&) = delete;
   Canvas& operator=(const Canvas&) = delete;
 
@@ -73,7 +72,7 @@ class Canvas {
  private:
   demo::FrameImage& image_;
   int w_, h_;
-  platform::Font font_;
+  demo::ScopedFont font_;
 };
 
 std::string ShortTarget(const demo::Player& player, int32_t target) {

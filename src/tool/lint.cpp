@@ -17,6 +17,7 @@
 #include "imaging/stack.h"
 #include "platform/platform.h"
 #include "shell/notes.h"
+#include "shell/scoped_font.h"
 #include "tool/authoring.h"
 #include "tool/commands.h"
 #include "tool/lint.h"
@@ -39,18 +40,6 @@ constexpr int kNotesMargins = 17;
 // 66 that is less than a 60 Hz refresh, so the frame may never be seen.
 constexpr int32_t kFirstTooShort = 56, kShortestTimer = 67;
 
-// The notes font as the player makes it, for measuring.
-class FontHolder {
- public:
-  FontHolder(const std::string& face, int size) : font_(platform::CreateTextFont(face, size, 2000)) {}
-  ~FontHolder() { platform::DeleteTextFont(font_); }
-  FontHolder(const FontHolder&) = delete;
-  FontHolder& operator=(const FontHolder&) = delete;
-  operator platform::Font() const { return font_; }
-
- private:
-  platform::Font font_;
-};
 
 using Finding = LintFinding;
 
@@ -169,7 +158,7 @@ class Linter {
   std::vector<std::pair<int64_t, demo::FrameAction>> actionLines_;
   // Frames leading on by a timer too short to wait: frame -> (line, target).
   std::map<int32_t, std::pair<int64_t, int32_t>> timers_;
-  FontHolder notesFont_;
+  demo::ScopedFont notesFont_;  // as the player makes it, for measuring
 };
 
 // One pass as the frame index makes it: the header's HomeFrame line and

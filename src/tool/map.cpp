@@ -203,8 +203,7 @@ int RunMap(const std::vector<std::string>& args) {
   page.Write("</header>\n<main>\n");
 
   demo::FlowReader flow;
-  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd))
-    throw ToolError{"cannot open the flow text '" + Printable(pkg.flowPath) + "'"};
+  OpenFlow(*player, flow);
   struct RemoveScratch {
     fs::path path;
     ~RemoveScratch() {

@@ -103,8 +103,7 @@ int RunRender(const std::vector<std::string>& args) {
 
   const demo::DemoPackage& pkg = player->package;
   demo::FlowReader flow;
-  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd))
-    throw ToolError{"cannot open the flow text '" + Printable(pkg.flowPath) + "'"};
+  OpenFlow(*player, flow);
   demo::FrameComposition last;
   for (int32_t f : sequence) last = ComposeFrame(*player, flow, f);
   if (last.mode != 'F' && !haveAfter)
@@ -113,7 +112,7 @@ int RunRender(const std::vector<std::string>& args) {
                  "(mode '%s'); give --after FRAME to render it in place\n",
                  Printable(demo::FrameName(*player, frame)).c_str(), last.rect.x1, last.rect.y1, last.rect.x2,
                  last.rect.y2, Printable(std::string(1, last.mode)).c_str());
-  if (hotspots) DrawHotspots(*player, ReadFrames(*player)[static_cast<size_t>(frame)], player->frameBuffer);
+  if (hotspots) DrawHotspots(*player, ReadFrame(*player, flow, frame), player->frameBuffer);
 
   const int w = pkg.frameWidth, h = pkg.frameHeight;
   std::string error;

@@ -74,3 +74,20 @@ pack_lint_replay() {  # DEMOTOOL STORYBOARD WORK
   [ "$shown" = "$want" ] || { echo "  shown: $shown"; echo "  want:  $want"; }
   echo "frames $(grep -c '^~' "$sb"), screens $(ls "$work/rec/screens" | wc -l) ($(du -sb "$work/rec/screens" | cut -f1) bytes), demo $(du -sb "$work/demo" | cut -f1) bytes"
 }
+
+# Presses Pause and waits for the recorder ($REC_PID), which must end with
+# status 0 and leave WORK/rec/storyboard.txt and its screens.
+stop_recorder() {  # WORK
+  xdotool key Pause
+  for _ in $(seq 100); do kill -0 "$REC_PID" 2>/dev/null || break; sleep 0.1; done
+  wait "$REC_PID"
+  check "the recorder ends with status 0 on Pause" test $? = 0
+  REC_PID=
+  cat "$1/record.out" "$1/record.err"
+  check "a storyboard and its screens" test -s "$1/rec/storyboard.txt" -a -d "$1/rec/screens"
+}
+
+# The storyboard's actions in order, pointer steps left out, keys with their code.
+action_kinds() {  # STORYBOARD
+  grep -E '^  ' "$1" | grep -v ' Timer ' | awk '{print $2 ($2 == "KeyDown" ? " " $3 : "")}' | tr '\n' ' '
+}

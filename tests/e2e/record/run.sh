@@ -99,17 +99,9 @@ xdotool windowmove "$DLG" $((AX + 175)) $((AY + 135))
 sleep 1
 read -r DX DY < <(xwininfo -id "$DLG" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x, y}')
 click $((DX - AX + 398)) $((DY - AY + 305)) $((DX - AX + 355)),$((DY - AY + 288)),$((DX - AX + 442)),$((DY - AY + 321))  # Close
-xdotool key Pause
-for _ in $(seq 100); do kill -0 "$REC_PID" 2>/dev/null || break; sleep 0.1; done
-wait "$REC_PID"
-check "the recorder ends with status 0 on Pause" test $? = 0
-REC_PID=
-cat "$WORK/record.out" "$WORK/record.err"
-
+stop_recorder "$WORK"
 SB=$WORK/rec/storyboard.txt
-check "a storyboard and its screens" test -s "$SB" -a -d "$WORK/rec/screens"
-# The actions in order, pointer steps left out.
-kinds=$(grep -E '^  ' "$SB" | grep -v ' Timer ' | awk '{print $2 ($2 == "KeyDown" ? " " $3 : "")}' | tr '\n' ' ')
+kinds=$(action_kinds "$SB")
 want="LeftClick LeftClick LeftClick KeyDown 55 KeyDown 13 RightClick LeftClick LeftClick LeftClick LeftClick LeftClick LeftClick KeyDown 0 "
 check "the actions are the clicks and keys in order (${kinds})" test "$kinds" = "$want"
 check "pointer travel became Timer frames with a drawn pointer" grep -q '@cursor' "$SB"

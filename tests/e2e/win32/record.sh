@@ -75,16 +75,9 @@ click 290 409 253,401,326,416  # Select All
 key Delete
 click 17 33 -                  # the File menu's title (the click is checked, not the edges)
 key Escape
-xdotool key Pause
-for _ in $(seq 100); do kill -0 "$REC_PID" 2>/dev/null || break; sleep 0.1; done
-wait "$REC_PID"
-check "the recorder ends with status 0 on Pause" test $? = 0
-REC_PID=
-cat "$WORK/record.out" "$WORK/record.err"
-
+stop_recorder "$WORK"
 SB=$WORK/rec/storyboard.txt
-check "a storyboard and its screens" test -s "$SB" -a -d "$WORK/rec/screens"
-kinds=$(grep -E '^  ' "$SB" | grep -v ' Timer ' | awk '{print $2 ($2 == "KeyDown" ? " " $3 : "")}' | tr '\n' ' ')
+kinds=$(action_kinds "$SB")
 want="LeftClick LeftClick LeftClick LeftClick KeyDown 72 KeyDown 73 RightClick LeftClick KeyDown 46 LeftClick KeyDown 27 KeyDown 0 "
 check "the actions are the clicks and keys in order (${kinds})" test "$kinds" = "$want"
 check "the window's caption acts as the title bar" grep -q '^TitleBarHeight [0-9]' "$SB"
