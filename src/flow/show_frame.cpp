@@ -7,7 +7,7 @@
 #include "content/flow_reader.h"
 #include "flow/help.h"
 #include "imaging/stack.h"
-#include "platform/platform.h"
+#include "platform/core_messages.h"
 #include "player.h"
 #include "shell/notes.h"
 
@@ -216,7 +216,7 @@ void ShowFrame(Player& p, int32_t f, ShowCause cause) {
 }
 
 void RequestFrame(Player& player, int32_t frame, intptr_t kind) {
-  platform::PostToWindow(player.mainWindow, platform::kWmUser + 4, static_cast<uintptr_t>(static_cast<intptr_t>(frame)),
+  platform::PostToWindow(player.mainWindow, platform::kShowFrameMessage, static_cast<uintptr_t>(static_cast<intptr_t>(frame)),
                          kind);
 }
 

@@ -151,6 +151,9 @@ inline int ParamY(intptr_t lParam) { return static_cast<int16_t>((lParam >> 16) 
 struct WindowClass {
   std::string name;
   WindowProc proc = nullptr;
+  // What the class's windows belong to, for their procedure to fetch with
+  // WindowContext: the core keeps no global of its own.
+  void* context = nullptr;
   uint32_t background = 0;    // colour 0x00BBGGRR
   // The bytes of an icon file (one 16 x 16 image) for the small icon, or
   // empty. Bytes the system cannot make an icon of leave the class without one.
@@ -174,6 +177,8 @@ bool IsWindowVisible(Window window);
 Rect GetWindowRect(Window window);
 void SetForegroundWindow(Window window);
 Window GetForegroundWindow();
+// The context of the window's class; null for a window of another program.
+void* WindowContext(Window window);
 
 enum class Region { None, Rectangle, RoundedTop };
 // Rectangle: (0, 0)-(width, height). RoundedTop: a rounded rectangle

@@ -1,7 +1,6 @@
 // The main window's creation, hit test, pointer and key handling, and frame requests.
 #include "shell/main_window.h"
 
-#include <atomic>
 #include <cstdio>
 
 #include "flow/dispatch.h"
@@ -12,8 +11,6 @@
 namespace demo {
 
 namespace {
-
-std::atomic<Player*> thePlayer{nullptr};
 
 constexpr int kEscape = 27, kShift = 16, kLeftArrow = 37, kPageUp = 33, kRightArrow = 39, kHome = 36,
               kF1 = 112, kF4 = 115;
@@ -129,14 +126,11 @@ void KeyDown(Player& p, int k) {
 
 }  // namespace
 
-void BindPlayer(Player* player) { thePlayer.store(player); }
-Player* BoundPlayer() { return thePlayer.load(); }
-
 void CreateMainWindow(Player& p) {
-  BindPlayer(&p);
   platform::WindowClass windowClass;
   windowClass.name = "RXDemo";
   windowClass.proc = MainWindowProc;
+  windowClass.context = &p;
   windowClass.background = 0;
   const int32_t* icon = p.settings.WindowIconSm;
   const bool makeIcon = icon[0] >= 0 && icon[1] >= 0 && icon[2] >= 1;
@@ -166,7 +160,7 @@ void CreateMainWindow(Player& p) {
 }
 
 intptr_t MainWindowProc(platform::Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  Player* bound = thePlayer.load();
+  Player* bound = static_cast<Player*>(platform::WindowContext(window));
   if (!bound) return platform::DefaultWindowProc(window, message, wParam, lParam);
   Player& p = *bound;
   int32_t x, y;

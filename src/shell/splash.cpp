@@ -114,7 +114,7 @@ void PaintSplash(Player& p, platform::Window window) {
 namespace {
 
 intptr_t SplashWindowProc(platform::Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  Player* p = BoundPlayer();
+  Player* p = static_cast<Player*>(platform::WindowContext(window));
   if (message == platform::kWmPaint && p) PaintSplash(*p, window);
   if (message == platform::kWmClose) platform::DestroyWindow(window);
   if (message == platform::kWmDestroy) platform::PostQuitMessage(0);
@@ -145,6 +145,7 @@ void RunSplash(void* argument) {
   platform::WindowClass windowClass;
   windowClass.name = "RXDsplash";
   windowClass.proc = SplashWindowProc;
+  windowClass.context = &p;
   windowClass.background = p.settings.NotesBackColor;
   if (!platform::RegisterWindowClass(windowClass)) {
     platform::ShowMessageBox("ClassReg Failed", "Exiting");

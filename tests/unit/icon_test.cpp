@@ -213,7 +213,6 @@ TEST(WindowIcon, TheMainWindowTakesItsPixels) {
         }
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);
-    demo::BindPlayer(nullptr);
   }
 }
 

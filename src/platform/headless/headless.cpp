@@ -54,15 +54,11 @@ void Reset() {
   s.detaches = 0;
   s.console = true;
   s.classes.clear();
-  s.windows.clear();
-  s.zOrder.clear();
-  s.foreground = 0;
-  s.loops.clear();
   s.cursor = {640, 512};
   s.cursorShape = platform::kIdcArrow;
   s.keysDown.clear();
-  s.dragWindow = 0;
   s.endHandler = nullptr;
+  msgsys::Reset();
   std::lock_guard<std::mutex> threads(Threads().lock);
   Threads().hurry = false;
   shared::AbandonWaits(false);

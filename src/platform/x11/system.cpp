@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -20,14 +21,12 @@ namespace x11 {
 
 namespace {
 
-std::atomic<int> errors{0};
-
-std::mutex auxLock;
-
 int IgnoreErrors(Display*, XErrorEvent*) {
-  ++errors;
+  ++S().errors;
   return 0;
 }
+
+}  // namespace
 
 // Before any other Xlib call: the splash thread, the main thread and the
 // queries from timer threads each use Xlib at the same time.
@@ -41,10 +40,6 @@ bool InitOnce() {
   return ready;
 }
 
-}  // namespace
-
-std::atomic<int>& ErrorCount() { return errors; }
-
 State& S() {
   static State state;
   return state;
@@ -52,15 +47,28 @@ State& S() {
 
 Display* Aux(std::unique_lock<std::mutex>& hold) {
   InitOnce();
-  hold = std::unique_lock<std::mutex>(auxLock);
-  static Display* display = XOpenDisplay(nullptr);
-  return display;
+  hold = std::unique_lock<std::mutex>(S().auxLock);
+  if (!S().auxOpened) {
+    S().auxOpened = true;
+    S().aux = XOpenDisplay(nullptr);
+  }
+  return S().aux;
+}
+
+XThread& ThreadOf(std::thread::id id) {
+  XThread& thread = S().threads[id];
+  if (thread.wake[0] < 0 && pipe(thread.wake) == 0) {
+    for (int fd : thread.wake) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  }
+  return thread;
 }
 
 Display* ThreadDisplay() {
   InitOnce();
-  thread_local Display* display = XOpenDisplay(nullptr);
-  return display;
+  msgsys::Lock hold(msgsys::S().lock);
+  XThread& thread = ThreadOf(std::this_thread::get_id());
+  if (!thread.display) thread.display = XOpenDisplay(nullptr);
+  return thread.display;
 }
 
 }  // namespace x11
@@ -192,17 +200,18 @@ void SetCursorShape(int cursorId) {
     case kIdcNo: shape = XC_X_cursor; break;
     default: break;
   }
-  std::lock_guard<std::mutex> hold(S().lock);
+  msgsys::Lock hold(msgsys::S().lock);
   S().cursorShape = cursorId;
   // The shape belongs to the windows of the calling thread, on its connection.
-  for (auto& [id, win] : S().windows) {
-    if (win.owner != std::this_thread::get_id() || win.cursor == cursorId) continue;
-    win.cursor = cursorId;
-    static thread_local std::map<unsigned int, Cursor> made;
-    Cursor& c = made[shape];
-    if (!c) c = XCreateFontCursor(win.display, shape);
-    XDefineCursor(win.display, static_cast<::Window>(id), c);
-    XFlush(win.display);
+  const std::thread::id me = std::this_thread::get_id();
+  for (auto& [id, win] : msgsys::S().windows) {
+    auto& native = static_cast<x11::XNative&>(*win.native);
+    if (win.owner != me || win.passive || native.cursor == cursorId) continue;
+    native.cursor = cursorId;
+    Cursor& c = x11::ThreadOf(me).cursors[shape];
+    if (!c) c = XCreateFontCursor(native.display, shape);
+    XDefineCursor(native.display, static_cast<::Window>(id), c);
+    XFlush(native.display);
   }
 }
 

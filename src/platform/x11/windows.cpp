@@ -1,7 +1,14 @@
-// The X11 backend: windows, per-thread message queues, pointer and keyboard input over Xlib.
+// The X11 backend: the native Linux player's windows, input and presentation over Xlib.
+//
+// Implements the window, pointer and key parts of the platform door over the
+// shared message system: X events become typed input, each thread waits on its
+// own connection and a wake pipe. Limits: pixels are kept client-side and sent
+// with XShm where the server shares memory, plain XPutImage otherwise; window
+// shapes need the SHAPE extension; the title band is the player's own, so
+// windows ask the window manager for no decorations. Depends on libX11 and
+// libXext (XShm, SHAPE).
 #include "platform/x11/state.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -10,6 +17,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/core_messages.h"
 #include "platform/headless/text.h"
 #include "platform/shared/icon_pixels.h"
 #include "platform/shared/surface.h"
@@ -19,86 +27,18 @@ namespace x11 {
 
 namespace {
 
+using msgsys::Find;
+using msgsys::WindowRecord;
 using platform::Window;
 using Lock = std::unique_lock<std::mutex>;
 
 // The window the core answers into when asked for the current frame's name:
 // not an X id (those have 29 bits), so never a real window.
 constexpr Window kNameCarrier = ~static_cast<Window>(0) - 1;
-constexpr uint32_t kQueryFrame = platform::kWmUser + 6;
-thread_local Window publishingFor = 0;
 
-XWin* Find(Window w) {
-  auto it = S().windows.find(w);
-  return it == S().windows.end() ? nullptr : &it->second;
-}
+XNative& NativeOf(WindowRecord& win) { return static_cast<XNative&>(*win.native); }
 
 Atom Intern(Display* d, const char* name) { return XInternAtom(d, name, False); }
-
-Loop& LoopOf(std::thread::id id) {
-  Loop& loop = S().loops[id];
-  if (loop.wake[0] < 0 && pipe(loop.wake) == 0) {
-    for (int fd : loop.wake) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-  }
-  return loop;
-}
-
-void PostLocked(Window w, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  XWin* win = Find(w);
-  if (!win) return;
-  Loop& loop = LoopOf(win->owner);
-  loop.queue.push_back({w, message, wParam, lParam});
-  Wake(loop);
-}
-
-intptr_t CallProc(Window w, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  platform::WindowProc proc = nullptr;
-  {
-    Lock hold(S().lock);
-    XWin* win = Find(w);
-    if (!win) return 0;
-    proc = win->proc;
-  }
-  return proc ? proc(w, message, wParam, lParam) : platform::DefaultWindowProc(w, message, wParam, lParam);
-}
-
-// At once on the window's own thread, queued for another thread.
-void Notify(Window w, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  {
-    Lock hold(S().lock);
-    XWin* win = Find(w);
-    if (!win) return;
-    if (win->owner != std::this_thread::get_id()) {
-      PostLocked(w, message, wParam, lParam);
-      return;
-    }
-  }
-  CallProc(w, message, wParam, lParam);
-}
-
-// Publishes the current frame's name as a property of the main window, so
-// that other programs can read it whenever they like.
-void PublishFrameName(Window w) {
-  {
-    Lock hold(S().lock);
-    XWin* win = Find(w);
-    if (!win || win->style != platform::kStylePopup) return;
-  }
-  publishingFor = w;
-  CallProc(w, kQueryFrame, 0, static_cast<intptr_t>(kNameCarrier));
-  publishingFor = 0;
-}
-
-void SetFrameProperty(Window w, const char* name) {
-  Lock hold(S().lock);
-  XWin* win = Find(w);
-  if (!win || win->shownName == name) return;
-  win->shownName = name;
-  Display* d = win->display;
-  XChangeProperty(d, w, Intern(d, "_DEMOPLAYER_FRAME"), Intern(d, "UTF8_STRING"), 8, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(name), static_cast<int>(std::strlen(name)));
-  XFlush(d);
-}
 
 void SetForeignText(Window w, const char* text) {
   Lock hold;
@@ -108,6 +48,49 @@ void SetForeignText(Window w, const char* text) {
   XChangeProperty(d, w, Intern(d, "_NET_WM_NAME"), Intern(d, "UTF8_STRING"), 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(text), static_cast<int>(std::strlen(text)));
   XFlush(d);
+}
+
+void SetFrameProperty(Window w, const char* name) {
+  Lock hold(msgsys::S().lock);
+  WindowRecord* win = Find(w);
+  if (!win || NativeOf(*win).shownName == name) return;
+  NativeOf(*win).shownName = name;
+  Display* d = NativeOf(*win).display;
+  XChangeProperty(d, w, Intern(d, "_DEMOPLAYER_FRAME"), Intern(d, "UTF8_STRING"), 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(name), static_cast<int>(std::strlen(name)));
+  XFlush(d);
+}
+
+// Publishes the current frame's name as a property of the main window after
+// each message it handled, so that other programs can read it whenever they like.
+void PublishFrameName(Window w, uint32_t) {
+  {
+    Lock hold(msgsys::S().lock);
+    WindowRecord* win = Find(w);
+    if (!win || win->style != platform::kStylePopup) return;
+    ThreadOf(std::this_thread::get_id()).publishingFor = w;
+  }
+  msgsys::CallProc(w, platform::kQueryFrameMessage, 0, static_cast<intptr_t>(kNameCarrier));
+  Lock hold(msgsys::S().lock);
+  ThreadOf(std::this_thread::get_id()).publishingFor = 0;
+}
+
+// Sends to a window with no record: the name carrier, or another program's window.
+intptr_t SendElsewhere(Window window, uint32_t message, uintptr_t, intptr_t lParam) {
+  const char* text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+  if (window == kNameCarrier) {
+    Window target;
+    {
+      Lock hold(msgsys::S().lock);
+      target = ThreadOf(std::this_thread::get_id()).publishingFor;
+    }
+    if (message == platform::kWmSetText && target) SetFrameProperty(target, text);
+    return 1;
+  }
+  // Only its text can be set from here.
+  if (message != platform::kWmSetText) return 0;
+  SetForeignText(window, text);
+  return 1;
 }
 
 unsigned long PixelOf(Display* d, uint32_t colour) {
@@ -127,7 +110,7 @@ unsigned long PixelOf(Display* d, uint32_t colour) {
 
 // The staging image of a window's client size: in memory shared with the
 // server when it offers that (a local display), else a plain one.
-void MakeImage(XWin& win, int cw, int ch) {
+void MakeImage(XNative& win, int cw, int ch) {
   Display* d = win.display;
   Visual* visual = DefaultVisual(d, DefaultScreen(d));
   const int depth = DefaultDepth(d, DefaultScreen(d));
@@ -140,12 +123,12 @@ void MakeImage(XWin& win, int cw, int ch) {
       if (memory != reinterpret_cast<void*>(-1)) {
         win.shmInfo.shmaddr = image->data = static_cast<char*>(memory);
         win.shmInfo.readOnly = False;
-        const int errorsBefore = ErrorCount().load();
+        const int errorsBefore = S().errors.load();
         const bool attached = XShmAttach(d, &win.shmInfo);
         XSync(d, False);
         // Marked for removal now: it goes when both sides have let go.
         shmctl(win.shmInfo.shmid, IPC_RMID, nullptr);
-        if (attached && ErrorCount().load() == errorsBefore) {
+        if (attached && S().errors.load() == errorsBefore) {
           win.image = image;
           win.shm = true;
           return;
@@ -164,7 +147,7 @@ void MakeImage(XWin& win, int cw, int ch) {
   if (!win.image) std::free(data);
 }
 
-void ReleaseImage(XWin& win) {
+void ReleaseImage(XNative& win) {
   if (!win.image) return;
   if (win.shm) {
     XShmDetach(win.display, &win.shmInfo);
@@ -178,8 +161,9 @@ void ReleaseImage(XWin& win) {
 }
 
 // Sends the client rectangle of the surface to the server.
-void Flush(XWin& win, int x, int y, int width, int height) {
-  const int cw = win.ClientWidth(), ch = win.ClientHeight();
+void Flush(WindowRecord& record, int x, int y, int width, int height) {
+  XNative& win = NativeOf(record);
+  const int cw = record.ClientWidth(), ch = record.ClientHeight();
   x = std::max(0, x);
   y = std::max(0, y);
   width = std::min(width, cw - x);
@@ -195,7 +179,7 @@ void Flush(XWin& win, int x, int y, int width, int height) {
   const bool plain = v->red_mask == 0xFF0000 && v->green_mask == 0xFF00 && v->blue_mask == 0xFF &&
                      win.image->bits_per_pixel == 32;
   for (int row = y; row < y + height; ++row) {
-    const uint8_t* in = &win.surface[(static_cast<size_t>(row) * cw + x) * 3];
+    const uint8_t* in = &record.surface[(static_cast<size_t>(row) * cw + x) * 3];
     if (plain) {
       uint32_t* out = reinterpret_cast<uint32_t*>(win.image->data + static_cast<size_t>(row) * win.image->bytes_per_line) + x;
       for (int i = 0; i < width; ++i, in += 3) out[i] = in[0] | (in[1] << 8) | (static_cast<uint32_t>(in[2]) << 16);
@@ -204,28 +188,16 @@ void Flush(XWin& win, int x, int y, int width, int height) {
         XPutPixel(win.image, x + i, row, PixelOf(d, in[2] | (in[1] << 8) | (static_cast<uint32_t>(in[0]) << 16)));
     }
   }
-  if (!win.gc) win.gc = XCreateGC(d, win.id, 0, nullptr);
+  if (!win.gc) win.gc = XCreateGC(d, record.id, 0, nullptr);
   if (win.shm) {
-    XShmPutImage(d, win.id, win.gc, win.image, x, y, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height),
+    XShmPutImage(d, record.id, win.gc, win.image, x, y, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height),
                  False);
     // The server reads the shared pixels later: they must not change before.
     XSync(d, False);
   } else {
-    XPutImage(d, win.id, win.gc, win.image, x, y, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XPutImage(d, record.id, win.gc, win.image, x, y, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
   }
   XFlush(d);
-}
-
-void ChangeForeground(Window w) {
-  Window old;
-  {
-    Lock hold(S().lock);
-    old = S().foreground;
-    if (old == w) return;
-    S().foreground = w;
-  }
-  if (old) Notify(old, platform::kWmNcActivate, 0, 0);
-  if (w) Notify(w, platform::kWmNcActivate, 1, 0);
 }
 
 bool HasWindowManager(Display* d) {
@@ -258,63 +230,23 @@ void RequestFocus(Display* d, ::Window xw) {
   }
 }
 
-// Pointer input on the window's own thread: the hit test decides between a
-// drag of the window and a client message. Returns the message delivered, or 0.
-uint32_t HandleInput(const Msg& m) {
-  {
-    // A drag in progress takes every move and ends with the release.
-    Lock hold(S().lock);
-    if (S().dragWindow && S().dragWindow == m.window) {
-      XWin* win = Find(m.window);
-      if (m.message == kInputMove && win) {
-        win->x = S().dragWindowX + platform::ParamX(m.lParam) - S().dragFromX;
-        win->y = S().dragWindowY + platform::ParamY(m.lParam) - S().dragFromY;
-        XMoveWindow(win->display, static_cast<::Window>(win->id), win->x, win->y);
-        XFlush(win->display);
-      } else if (m.message == kInputRelease) {
-        S().dragWindow = 0;
-      }
-      return 0;
-    }
-  }
-  const intptr_t hit = CallProc(m.window, platform::kWmNcHitTest, 0, m.lParam);
-  if (m.message == kInputPress && hit == platform::kHtCaption) {
-    Lock hold(S().lock);
-    XWin* win = Find(m.window);
-    if (!win) return 0;
-    S().dragWindow = m.window;
-    S().dragFromX = platform::ParamX(m.lParam);
-    S().dragFromY = platform::ParamY(m.lParam);
-    S().dragWindowX = win->x;
-    S().dragWindowY = win->y;
-    return 0;
-  }
-  if (hit != platform::kHtClient) return 0;
-  const uint32_t message = m.message == kInputPress        ? platform::kWmLButtonDown
-                           : m.message == kInputRelease    ? platform::kWmLButtonUp
-                           : m.message == kInputRightPress ? platform::kWmRButtonDown
-                                                           : platform::kWmMouseMove;
-  CallProc(m.window, message, 0, static_cast<intptr_t>(m.wParam));
-  return message;
-}
-
-// Turns one X event into queued messages (or a drag step) for this thread.
-void Translate(std::thread::id me, XEvent& e) {
-  Lock hold(S().lock);
-  Loop& loop = LoopOf(me);
-  Display* d = loop.display;
+// Turns one X event of the calling thread into input or queued messages.
+void Translate(XEvent& e) {
+  Lock hold(msgsys::S().lock);
+  XThread& thread = ThreadOf(std::this_thread::get_id());
+  Display* d = thread.display;
   if (e.type == ConfigureNotify && e.xconfigure.window == DefaultRootWindow(d)) {
-    if (e.xconfigure.width == loop.rootWidth && e.xconfigure.height == loop.rootHeight) return;
-    loop.rootWidth = e.xconfigure.width;
-    loop.rootHeight = e.xconfigure.height;
-    for (auto& [id, win] : S().windows)
+    if (e.xconfigure.width == thread.rootWidth && e.xconfigure.height == thread.rootHeight) return;
+    thread.rootWidth = e.xconfigure.width;
+    thread.rootHeight = e.xconfigure.height;
+    for (auto& [id, win] : msgsys::S().windows)
       if (win.owner == std::this_thread::get_id())
-        loop.queue.push_back({id, platform::kWmDisplayChange, 24,
-                              platform::PointParam(e.xconfigure.width, e.xconfigure.height)});
+        msgsys::Post(id, platform::kWmDisplayChange, 24, platform::PointParam(e.xconfigure.width, e.xconfigure.height));
     return;
   }
-  XWin* win = Find(e.xany.window);
-  if (!win) return;
+  WindowRecord* win = Find(e.xany.window);
+  if (!win || win->passive) return;
+  XNative& native = NativeOf(*win);
   const Window w = win->id;
   switch (e.type) {
     case Expose:
@@ -325,32 +257,22 @@ void Translate(std::thread::id me, XEvent& e) {
     case ConfigureNotify:
       // Our own parent is the root without a window manager; a reparenting
       // manager sends synthetic events in root coordinates.
-      if (!e.xconfigure.send_event && x11::HasWindowManager(d)) break;
+      if (!e.xconfigure.send_event && HasWindowManager(d)) break;
       win->x = e.xconfigure.x;
       win->y = e.xconfigure.y;
       break;
     case ButtonPress:
-    case ButtonRelease: {
-      const intptr_t screen = platform::PointParam(e.xbutton.x_root, e.xbutton.y_root);
-      const uintptr_t client = static_cast<uintptr_t>(platform::PointParam(e.xbutton.x, e.xbutton.y));
+    case ButtonRelease:
       if (e.xbutton.button == Button1)
-        loop.input.push_back({w, e.type == ButtonPress ? kInputPress : kInputRelease, client, screen});
+        msgsys::PostPointer(w, e.type == ButtonPress ? msgsys::kPointerLeftPress : msgsys::kPointerLeftRelease,
+                            e.xbutton.x_root, e.xbutton.y_root, e.xbutton.x, e.xbutton.y);
       else if (e.xbutton.button == Button3 && e.type == ButtonPress)
-        loop.input.push_back({w, kInputRightPress, client, screen});
+        msgsys::PostPointer(w, msgsys::kPointerRightPress, e.xbutton.x_root, e.xbutton.y_root, e.xbutton.x,
+                            e.xbutton.y);
       break;
-    }
-    case MotionNotify: {
-      const intptr_t screen = platform::PointParam(e.xmotion.x_root, e.xmotion.y_root);
-      const uintptr_t client = static_cast<uintptr_t>(platform::PointParam(e.xmotion.x, e.xmotion.y));
-      // Moves coalesce as the system's do: a move still queued takes the new place.
-      if (!loop.input.empty() && loop.input.back().message == kInputMove && loop.input.back().window == w) {
-        loop.input.back().wParam = client;
-        loop.input.back().lParam = screen;
-      } else {
-        loop.input.push_back({w, kInputMove, client, screen});
-      }
+    case MotionNotify:
+      msgsys::PostPointer(w, msgsys::kPointerMove, e.xmotion.x_root, e.xmotion.y_root, e.xmotion.x, e.xmotion.y);
       break;
-    }
     case KeyPress: {
       KeySym symbol = XLookupKeysym(&e.xkey, 0);
       // Num Lock turns the keypad into digits, as on Windows.
@@ -358,25 +280,15 @@ void Translate(std::thread::id me, XEvent& e) {
         const KeySym shifted = XLookupKeysym(&e.xkey, 1);
         if (shifted >= XK_KP_0 && shifted <= XK_KP_9) symbol = shifted;
       }
-      const int vk = VirtualKeyOf(symbol);
-      if (vk) loop.input.push_back({w, platform::kWmKeyDown, static_cast<uintptr_t>(vk), 0});
+      if (const int vk = VirtualKeyOf(symbol)) msgsys::PostKey(w, vk);
       break;
     }
     case FocusIn:
     case FocusOut:
-      if (e.type == FocusOut && (win->keepFocus || e.xfocus.serial < win->refocusSerial)) break;
+      if (e.type == FocusOut && (native.keepFocus || e.xfocus.serial < native.refocusSerial)) break;
       if (e.xfocus.mode == NotifyNormal || e.xfocus.mode == NotifyWhileGrabbed) {
         if (e.xfocus.detail == NotifyInferior || e.xfocus.detail == NotifyPointer) break;
-        const bool in = e.type == FocusIn;
-        if (in && S().foreground != w) {
-          const Window old = S().foreground;
-          S().foreground = w;
-          if (old) PostLocked(old, platform::kWmNcActivate, 0, 0);
-          loop.queue.push_back({w, platform::kWmNcActivate, 1, 0});
-        } else if (!in && S().foreground == w) {
-          S().foreground = 0;
-          loop.queue.push_back({w, platform::kWmNcActivate, 0, 0});
-        }
+        msgsys::FocusChanged(w, e.type == FocusIn);
       }
       break;
     case MapNotify:
@@ -389,15 +301,15 @@ void Translate(std::thread::id me, XEvent& e) {
     case DestroyNotify:
       // Destroyed by another program while still ours: a close, as the
       // window is gone either way.
-      loop.queue.push_back({w, platform::kWmClose, 0, 0});
+      msgsys::Post(w, platform::kWmClose, 0, 0);
       break;
     case ClientMessage:
       if (static_cast<Atom>(e.xclient.data.l[0]) == Intern(d, "WM_DELETE_WINDOW") &&
           e.xclient.message_type == Intern(d, "WM_PROTOCOLS")) {
-        loop.queue.push_back({w, platform::kWmClose, 0, 0});
+        msgsys::Post(w, platform::kWmClose, 0, 0);
       } else if (e.xclient.message_type == Intern(d, "_DEMOPLAYER_QUERY_FRAME")) {
         // Another program names one of its windows to receive the frame's name.
-        loop.queue.push_back({w, kQueryFrame, 0, static_cast<intptr_t>(e.xclient.data.l[0])});
+        msgsys::Post(w, platform::kQueryFrameMessage, 0, static_cast<intptr_t>(e.xclient.data.l[0]));
       }
       break;
     default:
@@ -405,30 +317,102 @@ void Translate(std::thread::id me, XEvent& e) {
   }
 }
 
-}  // namespace
+// ---- the message system's hooks ----
 
-void Wake(Loop& loop) {
-  if (loop.wake[1] >= 0) {
+void Pump() {
+  Display* d;
+  {
+    Lock hold(msgsys::S().lock);
+    d = ThreadOf(std::this_thread::get_id()).display;
+  }
+  while (d && XPending(d)) {
+    XEvent e;
+    XNextEvent(d, &e);
+    Translate(e);
+  }
+}
+
+void WaitForEvents(Lock& hold) {
+  XThread& thread = ThreadOf(std::this_thread::get_id());
+  Display* d = thread.display;
+  const int wakeFd = thread.wake[0];
+  hold.unlock();
+  if (d) XFlush(d);
+  if (!d || !XPending(d)) {
+    pollfd fds[2] = {{d ? ConnectionNumber(d) : -1, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    poll(fds, 2, -1);
+    if (fds[1].revents & POLLIN) {
+      char drain[64];
+      while (read(wakeFd, drain, sizeof drain) > 0) {
+      }
+    }
+  }
+  hold.lock();
+}
+
+void WakeThread(std::thread::id owner) {
+  XThread& thread = ThreadOf(owner);
+  if (thread.wake[1] >= 0) {
     const char byte = 1;
-    ssize_t ignored = write(loop.wake[1], &byte, 1);
+    ssize_t ignored = write(thread.wake[1], &byte, 1);
     (void)ignored;
   }
 }
+
+void Moved(WindowRecord& win) {
+  XMoveWindow(NativeOf(win).display, static_cast<::Window>(win.id), win.x, win.y);
+  XFlush(NativeOf(win).display);
+}
+
+void TextSet(WindowRecord& win) {
+  XStoreName(NativeOf(win).display, static_cast<::Window>(win.id), win.title.c_str());
+  XFlush(NativeOf(win).display);
+}
+
+void Destroyed(WindowRecord& win) {
+  XNative& native = NativeOf(win);
+  ReleaseImage(native);
+  if (native.gc) XFreeGC(native.display, native.gc);
+  XDestroyWindow(native.display, static_cast<::Window>(win.id));
+  XFlush(native.display);
+}
+
+// Installed before the first window is made.
+void UseMessageSystem() {
+  static const bool installed = [] {
+    msgsys::Backend backend;
+    backend.wait = WaitForEvents;
+    backend.wake = WakeThread;
+    backend.pump = Pump;
+    backend.moved = Moved;
+    backend.textSet = TextSet;
+    backend.destroyed = Destroyed;
+    backend.handled = PublishFrameName;
+    backend.sendElsewhere = SendElsewhere;
+    msgsys::SetBackend(backend);
+    return true;
+  }();
+  (void)installed;
+}
+
+}  // namespace
 
 }  // namespace x11
 
 namespace platform {
 
-using x11::Find;
+using msgsys::Find;
+using msgsys::WindowRecord;
 using x11::Lock;
 using x11::S;
-using x11::XWin;
 
 bool RegisterWindowClass(const WindowClass& windowClass) {
-  Lock hold(S().lock);
+  x11::UseMessageSystem();
+  Lock hold(msgsys::S().lock);
   if (windowClass.name.empty() || S().classes.count(windowClass.name)) return false;
   x11::ClassInfo& info = S().classes[windowClass.name];
   info.proc = windowClass.proc;
+  info.context = windowClass.context;
   info.background = windowClass.background;
   // X takes the icon as pixels; bytes that hold no image leave the window without one.
   int width = 0, height = 0;
@@ -443,7 +427,7 @@ bool RegisterWindowClass(const WindowClass& windowClass) {
 Window MakeWindow(const std::string& className, const std::string& title, uint32_t style, int x, int y, int width,
                   int height) {
   Display* d = x11::ThreadDisplay();
-  Lock hold(S().lock);
+  Lock hold(msgsys::S().lock);
   auto cls = S().classes.find(className);
   if (!d || cls == S().classes.end() || width < 0 || height < 0) return 0;
   const int border = (style & 0x00800000u) ? 1 : 0;
@@ -498,12 +482,14 @@ Window MakeWindow(const std::string& className, const std::string& title, uint32
   XFlush(d);
 
   const Window id = static_cast<Window>(xw);
-  XWin& win = S().windows[id];
-  win.id = id;
-  win.display = d;
-  win.owner = std::this_thread::get_id();
+  WindowRecord& win = msgsys::AddWindow(id);
+  auto native = std::make_unique<x11::XNative>();
+  native->display = d;
+  win.native = std::move(native);
   win.className = className;
+  win.title = title;
   win.proc = cls->second.proc;
+  win.context = cls->second.context;
   win.style = style;
   win.x = x;
   win.y = y;
@@ -513,150 +499,91 @@ Window MakeWindow(const std::string& className, const std::string& title, uint32
   win.surface.assign(static_cast<size_t>(win.ClientWidth()) * win.ClientHeight() * 3, 0);
   surface::FillSurface(win.surface.data(), win.ClientWidth(), win.ClientHeight(), 0, 0, win.ClientWidth(),
                        win.ClientHeight(), cls->second.background);
-  x11::Loop& loop = x11::LoopOf(win.owner);
-  loop.display = d;
   if (style == kStylePopup) {
     // The main window's thread hears of screen size changes.
+    x11::XThread& thread = x11::ThreadOf(win.owner);
     XWindowAttributes root;
     if (XGetWindowAttributes(d, DefaultRootWindow(d), &root)) {
-      loop.rootWidth = root.width;
-      loop.rootHeight = root.height;
+      thread.rootWidth = root.width;
+      thread.rootHeight = root.height;
     }
     XSelectInput(d, DefaultRootWindow(d), StructureNotifyMask);
   }
   return id;
 }
 
-void DestroyWindow(Window window) {
-  {
-    Lock hold(S().lock);
-    if (!Find(window)) return;
-  }
-  x11::CallProc(window, kWmDestroy, 0, 0);
-  Lock hold(S().lock);
-  XWin* win = Find(window);
-  if (!win) return;
-  x11::ReleaseImage(*win);
-  if (win->gc) XFreeGC(win->display, win->gc);
-  XDestroyWindow(win->display, static_cast<::Window>(window));
-  XFlush(win->display);
-  S().windows.erase(window);
-  if (S().foreground == window) S().foreground = 0;
-  if (S().dragWindow == window) S().dragWindow = 0;
-}
-
 void MoveWindow(Window window, int x, int y, int width, int height) {
-  Lock hold(S().lock);
-  XWin* win = Find(window);
-  if (!win) return;
-  width = std::max(0, width);
-  height = std::max(0, height);
-  const bool resized = width != win->width || height != win->height;
-  win->x = x;
-  win->y = y;
-  win->width = width;
-  win->height = height;
-  if (resized) {
-    win->surface.assign(static_cast<size_t>(win->ClientWidth()) * win->ClientHeight() * 3, 0);
-    win->needsPaint = true;
-  }
-  XMoveResizeWindow(win->display, static_cast<::Window>(window), x, y, static_cast<unsigned>(std::max(1, win->ClientWidth())),
+  Lock hold(msgsys::S().lock);
+  WindowRecord* win = Find(window);
+  if (!win || win->passive) return;
+  msgsys::Place(*win, x, y, width, height);
+  Display* d = x11::NativeOf(*win).display;
+  XMoveResizeWindow(d, static_cast<::Window>(window), x, y, static_cast<unsigned>(std::max(1, win->ClientWidth())),
                     static_cast<unsigned>(std::max(1, win->ClientHeight())));
-  XFlush(win->display);
+  XFlush(d);
 }
 
 void ShowWindow(Window window, int command) {
   Window deactivated = 0;
   {
-    Lock hold(S().lock);
-    XWin* win = Find(window);
-    if (!win) return;
-    Display* d = win->display;
+    Lock hold(msgsys::S().lock);
+    WindowRecord* win = Find(window);
+    if (!win || win->passive) return;
+    x11::XNative& native = x11::NativeOf(*win);
+    Display* d = native.display;
     const ::Window xw = static_cast<::Window>(window);
+    if (command == kSwHide && msgsys::S().foreground == window) native.keepFocus = true;
+    deactivated = msgsys::ApplyShow(*win, command);
     if (command == kSwHide) {
-      win->visible = false;
-      if (S().foreground == window) win->keepFocus = true;
       XUnmapWindow(d, xw);
     } else if (command == kSwMinimize) {
-      win->visible = true;
-      win->minimized = true;
       if (x11::HasWindowManager(d))
         XIconifyWindow(d, xw, DefaultScreen(d));
       else
         XUnmapWindow(d, xw);  // no one would ever show an icon: the window just goes
-      if (S().foreground == window) {
-        S().foreground = 0;
-        deactivated = window;
-      }
     } else {
-      if (!win->visible || win->minimized) win->needsPaint = true;
-      win->visible = true;
-      win->minimized = false;
       XMapRaised(d, xw);
       // Without a window manager the place is ours to keep.
       XMoveWindow(d, xw, win->x, win->y);
-      if (win->keepFocus) {
-        win->keepFocus = false;
-        win->refocusSerial = NextRequest(d);
+      if (native.keepFocus) {
+        native.keepFocus = false;
+        native.refocusSerial = NextRequest(d);
         x11::RequestFocus(d, xw);
       }
     }
     XFlush(d);
   }
-  if (deactivated) x11::Notify(deactivated, kWmNcActivate, 0, 0);
+  if (deactivated) msgsys::Notify(deactivated, kWmNcActivate, 0, 0);
   if (command == kSwShowActive) SetForegroundWindow(window);
-}
-
-void UpdateWindow(Window window) {
-  {
-    Lock hold(S().lock);
-    XWin* win = Find(window);
-    if (!win || !win->visible || !win->needsPaint) return;
-  }
-  x11::Notify(window, kWmPaint, 0, 0);
-}
-
-bool IsWindowVisible(Window window) {
-  Lock hold(S().lock);
-  XWin* win = Find(window);
-  return win && win->visible;
-}
-
-Rect GetWindowRect(Window window) {
-  Lock hold(S().lock);
-  XWin* win = Find(window);
-  if (!win) return {};
-  return {win->x, win->y, win->x + win->width, win->y + win->height};
 }
 
 void SetForegroundWindow(Window window) {
   {
-    Lock hold(S().lock);
-    XWin* win = Find(window);
-    if (!win) return;
-    Display* d = win->display;
+    Lock hold(msgsys::S().lock);
+    WindowRecord* win = Find(window);
+    if (!win || win->passive) return;
+    Display* d = x11::NativeOf(*win).display;
     const ::Window xw = static_cast<::Window>(window);
     win->minimized = false;
-    if (x11::HasWindowManager(d) || win->visible) x11::RequestFocus(d, xw);
-    else XRaiseWindow(d, xw);
+    if (x11::HasWindowManager(d) || win->visible)
+      x11::RequestFocus(d, xw);
+    else
+      XRaiseWindow(d, xw);
     XFlush(d);
   }
   // The activation is the caller's at once, as on Windows; the focus event
   // that follows finds it done.
-  x11::ChangeForeground(window);
-}
-
-Window GetForegroundWindow() {
-  Lock hold(S().lock);
-  return S().foreground;
+  msgsys::ChangeForeground(window);
 }
 
 void SetWindowRegion(Window window, Region region, int width, int height) {
-  Lock hold(S().lock);
-  XWin* win = Find(window);
-  if (!win) return;
+  Lock hold(msgsys::S().lock);
+  WindowRecord* win = Find(window);
+  if (!win || win->passive) return;
   win->region = region;
-  Display* d = win->display;
+  win->regionWidth = width;
+  win->regionHeight = height;
+  Display* d = x11::NativeOf(*win).display;
   const ::Window xw = static_cast<::Window>(window);
   int event, error;
   if (!XShapeQueryExtension(d, &event, &error)) return;
@@ -689,27 +616,27 @@ void SetWindowRegion(Window window, Region region, int width, int height) {
 
 void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth, int srcHeight, int dstX,
                   int dstY, int dstWidth, int dstHeight) {
-  Lock hold(S().lock);
-  XWin* win = Find(window);
-  if (!win) return;
+  Lock hold(msgsys::S().lock);
+  WindowRecord* win = Find(window);
+  if (!win || win->passive) return;
   surface::PresentToSurface(win->surface.data(), win->ClientWidth(), win->ClientHeight(), pixels, srcX, srcY,
                             srcWidth, srcHeight, dstX, dstY, dstWidth, dstHeight);
   x11::Flush(*win, dstX, dstY, dstWidth, dstHeight);
 }
 
 void FillWindowRect(Window window, int x, int y, int width, int height, uint32_t colour) {
-  Lock hold(S().lock);
-  XWin* win = Find(window);
-  if (!win) return;
+  Lock hold(msgsys::S().lock);
+  WindowRecord* win = Find(window);
+  if (!win || win->passive) return;
   surface::FillSurface(win->surface.data(), win->ClientWidth(), win->ClientHeight(), x, y, width, height, colour);
   x11::Flush(*win, x, y, width, height);
 }
 
 void DrawTextOnWindow(Window window, Font font, int x, int y, const char* text, int length, uint32_t colour,
                       bool opaque, uint32_t background) {
-  Lock hold(S().lock);
-  XWin* win = Find(window);
-  if (!win) return;
+  Lock hold(msgsys::S().lock);
+  WindowRecord* win = Find(window);
+  if (!win || win->passive) return;
   const int cw = win->ClientWidth(), ch = win->ClientHeight();
   if (cw == 0 || ch == 0) return;
   textengine::DrawTextOnPixels(win->surface.data(), cw, ch, static_cast<size_t>(cw) * 3, font, x, y, text, length,
@@ -717,144 +644,6 @@ void DrawTextOnWindow(Window window, Font font, int x, int y, const char* text, 
   // The text's extent is not known here without measuring: send its rows.
   const TextSize size = MeasureText(font, text, length);
   x11::Flush(*win, 0, y, cw, size.height);
-}
-
-bool PostToWindow(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  Lock hold(S().lock);
-  if (!Find(window)) return false;
-  x11::PostLocked(window, message, wParam, lParam);
-  return true;
-}
-
-intptr_t SendToWindow(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (window == x11::kNameCarrier) {
-    if (message == kWmSetText && x11::publishingFor)
-      x11::SetFrameProperty(x11::publishingFor, lParam ? reinterpret_cast<const char*>(lParam) : "");
-    return 1;
-  }
-  bool own;
-  {
-    Lock hold(S().lock);
-    own = Find(window) != nullptr;
-  }
-  if (!own) {
-    // A window of another program: only its text can be set from here.
-    if (message == kWmSetText) x11::SetForeignText(window, lParam ? reinterpret_cast<const char*>(lParam) : "");
-    return message == kWmSetText ? 1 : 0;
-  }
-  const intptr_t result = x11::CallProc(window, message, wParam, lParam);
-  if (message == kWmUser + 4) x11::PublishFrameName(window);
-  return result;
-}
-
-intptr_t DefaultWindowProc(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  (void)wParam;
-  switch (message) {
-    case kWmPaint: {
-      Lock hold(S().lock);
-      if (XWin* win = Find(window)) win->needsPaint = false;
-      return 0;
-    }
-    case kWmClose:
-      DestroyWindow(window);
-      return 0;
-    case kWmSetText: {
-      Lock hold(S().lock);
-      if (XWin* win = Find(window)) {
-        XStoreName(win->display, static_cast<::Window>(window), lParam ? reinterpret_cast<const char*>(lParam) : "");
-        XFlush(win->display);
-      }
-      return 1;
-    }
-    case kWmNcHitTest:
-      return kHtClient;
-    case kWmNcActivate:
-      return 1;
-    default:
-      return 0;
-  }
-}
-
-void PostQuitMessage(int code) {
-  Lock hold(S().lock);
-  x11::Loop& loop = x11::LoopOf(std::this_thread::get_id());
-  loop.quit = true;
-  loop.quitCode = code;
-  x11::Wake(loop);
-}
-
-int RunMessageLoop(void (*afterDispatch)(uint32_t message, uintptr_t wParam, void* context), void* context) {
-  const std::thread::id me = std::this_thread::get_id();
-  Display* d = x11::ThreadDisplay();
-  int wakeFd = -1;
-  {
-    Lock hold(S().lock);
-    x11::Loop& loop = x11::LoopOf(me);
-    loop.display = d;
-    wakeFd = loop.wake[0];
-  }
-  while (true) {
-    x11::Msg m;
-    bool have = false;
-    // Everything the server has sent becomes queued messages first.
-    while (d && XPending(d)) {
-      XEvent e;
-      XNextEvent(d, &e);
-      x11::Translate(me, e);
-    }
-    {
-      Lock hold(S().lock);
-      x11::Loop& loop = S().loops[me];
-      // Posted messages come before input, as on Windows: a frame requested
-      // by a press is shown before its release is matched.
-      if (!loop.queue.empty()) {
-        m = loop.queue.front();
-        loop.queue.pop_front();
-        have = true;
-      } else if (!loop.input.empty()) {
-        m = loop.input.front();
-        loop.input.pop_front();
-        have = true;
-      } else if (loop.quit) {
-        loop.quit = false;
-        return loop.quitCode;
-      } else {
-        // Paint comes only when nothing else is queued, as the system does it.
-        for (auto& [id, win] : S().windows) {
-          if (win.owner == me && win.visible && !win.minimized && win.needsPaint) {
-            m = {id, kWmPaint, 0, 0};
-            have = true;
-            break;
-          }
-        }
-      }
-    }
-    if (!have) {
-      if (d) XFlush(d);
-      if (d && XPending(d)) continue;
-      pollfd fds[2] = {{d ? ConnectionNumber(d) : -1, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-      poll(fds, 2, -1);
-      if (fds[1].revents & POLLIN) {
-        char drain[64];
-        while (read(wakeFd, drain, sizeof drain) > 0) {
-        }
-      }
-      continue;
-    }
-    if (m.message >= x11::kInputPress && m.message <= x11::kInputRightPress) {
-      m.message = x11::HandleInput(m);
-      if (!m.message) continue;
-    } else {
-      x11::CallProc(m.window, m.message, m.wParam, m.lParam);
-      if (m.message == kWmPaint) {
-        // A procedure that did not validate would be painted again forever.
-        Lock hold(S().lock);
-        if (XWin* win = Find(m.window)) win->needsPaint = false;
-      }
-    }
-    x11::PublishFrameName(m.window);
-    if (afterDispatch) afterDispatch(m.message, m.wParam, context);
-  }
 }
 
 }  // namespace platform
