@@ -28,6 +28,7 @@ if(DEMO_TESTS)
     list(FILTER HEADLESS_SOURCES EXCLUDE REGEX "/text\\.cpp$")
     add_library(demo_core_headless STATIC ${CORE_SOURCES} ${HEADLESS_SOURCES}
                 src/platform/shared/surface.cpp src/platform/shared/icon_pixels.cpp src/platform/shared/wakeup.cpp
+                src/platform/shared/message_system.cpp
                 src/platform/win32/files.cpp)
     target_include_directories(demo_core_headless PUBLIC src)
     target_compile_definitions(demo_core_headless PUBLIC _WIN32_WINNT=0x0601)

@@ -9,10 +9,41 @@
 #endif
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace win32 {
+
+struct ClassEntry {
+  platform::WindowProc proc = nullptr;
+  void* context = nullptr;
+};
+
+// The memory context and bitmap behind one FrameImage's pixels.
+struct ImageObjects {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ previous = nullptr;
+};
+
+// Everything the backend keeps beside the system's own records.
+struct State {
+  std::mutex lock;  // classes and window contexts
+  std::map<ATOM, ClassEntry> classes;  // the core's procedure for each class, by atom
+  // Each window's drawing context, taken once and kept, as the player keeps
+  // its main window's; the halftone mode set on it stays.
+  std::map<HWND, HDC> windowDCs;
+  std::recursive_mutex gdiLock;
+  std::map<const uint8_t*, ImageObjects> images;
+  // The window that was the foreground window when it was last hidden.
+  std::atomic<HWND> hiddenActive{nullptr};
+};
+State& S();
 
 // The memory drawing context a FrameImage's pixels were selected into, or
 // null for pixels this backend did not make.

@@ -17,22 +17,6 @@ namespace win32 {
 
 namespace {
 
-struct ImageObjects {
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
-  HGDIOBJ previous = nullptr;
-};
-
-std::recursive_mutex& GdiLock() {
-  static std::recursive_mutex lock;
-  return lock;
-}
-
-std::map<const uint8_t*, ImageObjects>& Images() {
-  static std::map<const uint8_t*, ImageObjects> images;
-  return images;
-}
-
 // Measuring needs a context but no surface: one memory context serves all.
 HDC MeasureDC() {
   static HDC dc = CreateCompatibleDC(nullptr);
@@ -47,13 +31,18 @@ struct UnbufferedOutput {
 
 }  // namespace
 
-void LockGdi() { GdiLock().lock(); }
-void UnlockGdi() { GdiLock().unlock(); }
+State& S() {
+  static State state;
+  return state;
+}
+
+void LockGdi() { S().gdiLock.lock(); }
+void UnlockGdi() { S().gdiLock.unlock(); }
 
 HDC ImageDC(const uint8_t* pixels) {
   GdiGuard hold;
-  auto it = Images().find(pixels);
-  return it == Images().end() ? nullptr : it->second.dc;
+  auto it = S().images.find(pixels);
+  return it == S().images.end() ? nullptr : it->second.dc;
 }
 
 void DrawTextOnDC(HDC dc, uintptr_t font, int x, int y, const char* text, int length, uint32_t colour,
@@ -143,18 +132,18 @@ uint8_t* CreateFrameImagePixels() {
   }
   HGDIOBJ previous = SelectObject(dc, bitmap);
   uint8_t* pixels = static_cast<uint8_t*>(bits);
-  win32::Images()[pixels] = {dc, bitmap, previous};
+  win32::S().images[pixels] = {dc, bitmap, previous};
   return pixels;
 }
 
 void ReleaseFrameImagePixels(uint8_t* pixels) {
   GdiGuard hold;
-  auto it = win32::Images().find(pixels);
-  if (it == win32::Images().end()) return;
+  auto it = win32::S().images.find(pixels);
+  if (it == win32::S().images.end()) return;
   SelectObject(it->second.dc, it->second.previous);
   DeleteObject(it->second.bitmap);
   DeleteDC(it->second.dc);
-  win32::Images().erase(it);
+  win32::S().images.erase(it);
 }
 
 // ---- text ----

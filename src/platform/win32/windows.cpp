@@ -10,49 +10,29 @@ namespace win32 {
 
 namespace {
 
-std::mutex& Lock() {
-  static std::mutex lock;
-  return lock;
-}
-
-// The core's procedure for each registered class, found by the class atom.
-std::map<ATOM, platform::WindowProc>& Procs() {
-  static std::map<ATOM, platform::WindowProc> procs;
-  return procs;
-}
-
-// Each window's drawing context, taken once and kept, as the player keeps
-// its main window's; the halftone mode set on it stays.
-std::map<HWND, HDC>& WindowDCs() {
-  static std::map<HWND, HDC> dcs;
-  return dcs;
-}
-
 HWND H(platform::Window window) { return reinterpret_cast<HWND>(window); }
 
-// The window that was the foreground window when it was last hidden, and the
-// one taking that activation back as it is shown again.
-std::atomic<HWND> hiddenActive{nullptr};
+// The window taking back the activation it lost to a hide, as it is shown again.
 thread_local HWND reactivating = nullptr;
 
 HDC WindowDC(HWND hwnd) {
-  std::lock_guard<std::mutex> hold(Lock());
-  auto it = WindowDCs().find(hwnd);
-  if (it != WindowDCs().end()) return it->second;
+  std::lock_guard<std::mutex> hold(S().lock);
+  auto it = S().windowDCs.find(hwnd);
+  if (it != S().windowDCs.end()) return it->second;
   HDC dc = GetDC(hwnd);
   if (!dc) return nullptr;
   SetStretchBltMode(dc, HALFTONE);
   SetBrushOrgEx(dc, 0, 0, nullptr);
-  WindowDCs()[hwnd] = dc;
+  S().windowDCs[hwnd] = dc;
   return dc;
 }
 
 void ForgetWindowDC(HWND hwnd) {
-  std::lock_guard<std::mutex> hold(Lock());
-  auto it = WindowDCs().find(hwnd);
-  if (it == WindowDCs().end()) return;
+  std::lock_guard<std::mutex> hold(S().lock);
+  auto it = S().windowDCs.find(hwnd);
+  if (it == S().windowDCs.end()) return;
   ReleaseDC(hwnd, it->second);
-  WindowDCs().erase(it);
+  S().windowDCs.erase(it);
 }
 
 LRESULT CALLBACK Trampoline(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -60,16 +40,16 @@ LRESULT CALLBACK Trampoline(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   if (message == WM_ERASEBKGND) return 1;
   platform::WindowProc proc = nullptr;
   {
-    std::lock_guard<std::mutex> hold(Lock());
-    auto it = Procs().find(static_cast<ATOM>(GetClassWord(hwnd, GCW_ATOM)));
-    if (it != Procs().end()) proc = it->second;
+    std::lock_guard<std::mutex> hold(S().lock);
+    auto it = S().classes.find(static_cast<ATOM>(GetClassWord(hwnd, GCW_ATOM)));
+    if (it != S().classes.end()) proc = it->second.proc;
   }
   if (!proc) return DefWindowProcA(hwnd, message, wParam, lParam);
   // The core never saw its window lose the activation it takes back here.
   if (message == WM_NCACTIVATE && hwnd == reactivating) return DefWindowProcA(hwnd, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     HWND expected = hwnd;
-    hiddenActive.compare_exchange_strong(expected, nullptr);
+    S().hiddenActive.compare_exchange_strong(expected, nullptr);
   }
   LRESULT result = proc(reinterpret_cast<platform::Window>(hwnd), message, wParam, lParam);
   // A procedure that left the window invalid would be asked to paint forever.
@@ -110,14 +90,14 @@ bool RegisterWindowClass(const WindowClass& windowClass) {
   wc.hbrBackground = CreateSolidBrush(windowClass.background);
   wc.lpszClassName = windowClass.name.c_str();
   wc.hIconSm = win32::IconFromFileBytes(windowClass.smallIcon);
-  std::lock_guard<std::mutex> hold(win32::Lock());
+  std::lock_guard<std::mutex> hold(win32::S().lock);
   ATOM atom = RegisterClassExA(&wc);
   if (!atom) {
     if (wc.hIconSm) DestroyIcon(wc.hIconSm);
     DeleteObject(wc.hbrBackground);
     return false;
   }
-  win32::Procs()[atom] = windowClass.proc;
+  win32::S().classes[atom] = {windowClass.proc, windowClass.context};
   return true;
 }
 
@@ -142,10 +122,10 @@ void ShowWindow(Window window, int command) {
       // the core hides its window only to place it anew, so the show that
       // follows takes the activation back.
       if (hwnd == ::GetForegroundWindow()) {
-        win32::hiddenActive = hwnd;
+        win32::S().hiddenActive = hwnd;
       } else {
         HWND expected = hwnd;
-        win32::hiddenActive.compare_exchange_strong(expected, nullptr);
+        win32::S().hiddenActive.compare_exchange_strong(expected, nullptr);
       }
       ::ShowWindow(hwnd, SW_HIDE);
       break;
@@ -162,7 +142,7 @@ void ShowWindow(Window window, int command) {
       // activation lost to the hide before is given back, unseen by the core.
       ::ShowWindow(hwnd, IsIconic(hwnd) ? SW_SHOWNOACTIVATE : SW_SHOWNA);
       HWND expected = hwnd;
-      if (win32::hiddenActive.compare_exchange_strong(expected, nullptr)) {
+      if (win32::S().hiddenActive.compare_exchange_strong(expected, nullptr)) {
         win32::reactivating = hwnd;
         SetForegroundWindow(window);
         win32::reactivating = nullptr;
@@ -192,6 +172,13 @@ void SetForegroundWindow(Window window) {
 }
 
 Window GetForegroundWindow() { return reinterpret_cast<Window>(::GetForegroundWindow()); }
+
+void* WindowContext(Window window) {
+  const ATOM atom = static_cast<ATOM>(GetClassWord(H(window), GCW_ATOM));
+  std::lock_guard<std::mutex> hold(win32::S().lock);
+  auto it = win32::S().classes.find(atom);
+  return it == win32::S().classes.end() ? nullptr : it->second.context;
+}
 
 void SetWindowRegion(Window window, Region region, int width, int height) {
   HRGN rgn = nullptr;
