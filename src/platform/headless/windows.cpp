@@ -26,15 +26,16 @@ using msgsys::Find;
 using msgsys::WindowRecord;
 using Lock = std::unique_lock<std::mutex>;
 
-// The pointer's place first, then its input to the window under it, or to
-// the window being dragged, which follows the pointer wherever it goes.
+// The pointer's place first, then its input to the window under it, or to the
+// window of a press not yet hit-tested or being dragged, wherever the pointer goes.
 void InjectPointer(msgsys::Pointer kind, int x, int y) {
   {
     Lock hold(S().lock);
     S().cursor = {x, y};
   }
   Lock hold(msgsys::S().lock);
-  Window w = msgsys::S().dragWindow ? msgsys::S().dragWindow : msgsys::WindowAt(x, y);
+  Window w = msgsys::PointerOwner();
+  if (!w) w = msgsys::WindowAt(x, y);
   if (WindowRecord* win = Find(w))
     msgsys::PostPointer(w, kind, x, y, x - win->x - win->border, y - win->y - win->border);
 }

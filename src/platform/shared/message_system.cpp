@@ -26,6 +26,7 @@ void Reset() {
   s.threads.clear();
   s.foreground = 0;
   s.dragWindow = 0;
+  s.pendingPress = 0;
 }
 
 WindowRecord* Find(Window window) {
@@ -61,6 +62,8 @@ Window WindowAt(int x, int y) {
   return 0;
 }
 
+Window PointerOwner() { return S().dragWindow ? S().dragWindow : S().pendingPress; }
+
 namespace {
 
 void Queue(std::deque<Msg> ThreadQueue::*which, const WindowRecord& win, const Msg& m) {
@@ -82,6 +85,7 @@ void PostPointer(Window window, Pointer kind, int screenX, int screenY, int clie
   if (!win || win->passive) return;
   const Msg m{window, kind, static_cast<uintptr_t>(platform::PointParam(clientX, clientY)),
               platform::PointParam(screenX, screenY)};
+  if (kind == kPointerLeftPress) S().pendingPress = window;
   std::deque<Msg>& input = QueueOf(win->owner).input;
   if (kind == kPointerMove && !input.empty() && input.back().message == kPointerMove && input.back().window == window) {
     input.back() = m;
@@ -208,10 +212,10 @@ bool WaitIdle(int timeoutMs) {
   auto idle = [] {
     for (auto& [id, queue] : S().threads) {
       if (!queue.running) continue;
-      if (!queue.posted.empty() || !queue.input.empty()) return false;
-      // A thread that sleeps with nothing to handle and nothing shown (the
-      // splash after its dismissal) holds nobody up.
-      if (!queue.waiting && !(queue.sleeping && !ShowsWindow(id))) return false;
+      // A thread that sleeps with nothing shown (the splash after its
+      // dismissal) holds nobody up, whatever waits in its queue.
+      if (queue.sleeping && !ShowsWindow(id)) continue;
+      if (!queue.waiting || !queue.posted.empty() || !queue.input.empty()) return false;
     }
     for (auto& [id, win] : S().windows) {
       if (win.passive || !win.visible) continue;
@@ -250,16 +254,18 @@ uint32_t HandlePointer(const Msg& m) {
     }
   }
   const intptr_t hit = CallProc(m.window, platform::kWmNcHitTest, 0, m.lParam);
-  if (m.message == kPointerLeftPress && hit == platform::kHtCaption) {
+  if (m.message == kPointerLeftPress) {
     Lock hold(S().lock);
+    if (S().pendingPress == m.window) S().pendingPress = 0;
     WindowRecord* win = Find(m.window);
-    if (!win) return 0;
-    S().dragWindow = m.window;
-    S().dragFromX = sx;
-    S().dragFromY = sy;
-    S().dragWindowX = win->x;
-    S().dragWindowY = win->y;
-    return 0;
+    if (win && hit == platform::kHtCaption) {
+      S().dragWindow = m.window;
+      S().dragFromX = sx;
+      S().dragFromY = sy;
+      S().dragWindowX = win->x;
+      S().dragWindowY = win->y;
+      return 0;
+    }
   }
   if (hit != platform::kHtClient) return 0;
   const uint32_t message = m.message == kPointerLeftPress     ? platform::kWmLButtonDown
@@ -364,6 +370,7 @@ void DestroyWindow(Window window) {
   S().zOrder.erase(std::remove(S().zOrder.begin(), S().zOrder.end(), window), S().zOrder.end());
   if (S().foreground == window) S().foreground = 0;
   if (S().dragWindow == window) S().dragWindow = 0;
+  if (S().pendingPress == window) S().pendingPress = 0;
   S().changed.notify_all();
 }
 

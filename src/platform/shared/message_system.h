@@ -105,6 +105,9 @@ struct State {
   std::vector<Window> zOrder;  // bottom first
   std::map<std::thread::id, ThreadQueue> threads;
   Window foreground = 0;
+  // A left press queued and not yet hit-tested: the input after it follows it
+  // to its window, which may start a drag.
+  Window pendingPress = 0;
   // A title-band drag in progress.
   Window dragWindow = 0;
   int dragFromX = 0, dragFromY = 0, dragWindowX = 0, dragWindowY = 0;
@@ -123,6 +126,9 @@ WindowRecord& AddWindow(Window id);
 void Raise(Window window);
 // The topmost shown window at a screen point, inside its region.
 Window WindowAt(int x, int y);
+// Where pointer input goes whatever lies under it (a press not yet hit-tested,
+// a drag), or 0 when it goes to the window under the pointer.
+Window PointerOwner();
 void Post(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 // Pointer input for the window's thread; a move still queued takes the new place.
 void PostPointer(Window window, Pointer kind, int screenX, int screenY, int clientX, int clientY);
