@@ -1,6 +1,7 @@
 // Internal state of the headless platform, shared by its source files; windows and queues are the message system's.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -28,9 +29,18 @@ struct ClassInfo {
   std::vector<uint32_t> smallIcon;  // empty: none
 };
 
-struct State {
+// Threads the platform started and the sleeps they are in, under a lock of
+// their own so that a sleeping thread never holds up the windows.
+struct ThreadBoard {
   std::mutex lock;
   std::condition_variable changed;
+  int live = 0;
+  bool hurry = false;  // sleeps end at once until the next Reset
+};
+
+// Everything of the backend but the message system's records.
+struct State {
+  std::mutex lock;
   std::string programPath;
   platform::Rect screen{0, 0, 1280, 1024};
   platform::Rect workArea{0, 0, 1280, 984};
@@ -46,18 +56,12 @@ struct State {
   std::set<int> keysDown;
 
   void (*endHandler)(int) = nullptr;
+
+  ThreadBoard threads;
+  std::atomic<int> refreshRate{0};  // Hz; 0: timer chains are not paced
 };
 
 State& S();
-
-// Threads the platform started and the sleeps they are in; kept apart from
-// State so that a sleeping thread never holds up the windows.
-struct ThreadBoard {
-  std::mutex lock;
-  std::condition_variable changed;
-  int live = 0;
-  bool hurry = false;  // sleeps end at once until the next Reset
-};
-ThreadBoard& Threads();
+inline ThreadBoard& Threads() { return S().threads; }
 
 }  // namespace headless

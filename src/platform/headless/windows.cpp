@@ -83,14 +83,7 @@ void PostTo(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) 
   msgsys::Post(window, message, wParam, lParam);
 }
 
-std::atomic<int> refreshRate{0};
-
-void SetRefreshRate(int hz) { refreshRate.store(hz); }
-
-ThreadBoard& Threads() {
-  static ThreadBoard board;
-  return board;
-}
+void SetRefreshRate(int hz) { S().refreshRate.store(hz); }
 
 bool FinishThreads(int timeoutMs) {
   ThreadBoard& board = Threads();
@@ -359,7 +352,7 @@ bool StartThread(void (*body)(void*), void* argument) {
 }
 
 int RefreshMicroseconds() {
-  const int hz = headless::refreshRate.load();
+  const int hz = S().refreshRate.load();
   return hz > 0 ? 1000000 / hz : 0;
 }
 
