@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/headless/text.h"
+#include "platform/shared/text.h"
 #include "platform/shared/icon_pixels.h"
 #include "platform/shared/surface.h"
 #include "platform/x11/keys.h"
