@@ -1,11 +1,11 @@
 # The native Linux player: the core on the X11 backend, sharing the software text and POSIX files.
 find_package(X11 REQUIRED)
-file(GLOB X11_SOURCES CONFIGURE_DEPENDS src/platform/x11/*.cpp src/platform/shared/*.cpp)
-add_library(demo_x11 STATIC ${CORE_SOURCES} ${X11_SOURCES} src/platform/headless/text.cpp)
-target_include_directories(demo_x11 PUBLIC src ${X11_INCLUDE_DIR})
-target_link_libraries(demo_x11 PUBLIC Threads::Threads Freetype::Freetype Fontconfig::Fontconfig
+file(GLOB X11_SOURCES CONFIGURE_DEPENDS src/platform/x11/*.cpp)
+add_library(demo_x11 STATIC ${X11_SOURCES})
+target_include_directories(demo_x11 PUBLIC ${X11_INCLUDE_DIR})
+target_link_libraries(demo_x11 PUBLIC demo_core demo_platform_shared
                       ${X11_X11_LIB} ${X11_Xext_LIB} ${X11_Xrandr_LIB})
-add_executable(demoplayer src/platform/player_main.cpp)
+add_executable(demoplayer src/app/player_main.cpp)
 target_link_libraries(demoplayer PRIVATE demo_x11)
 if(DEMO_TESTS)
   add_subdirectory(tests/e2e/x11)

@@ -1,6 +1,6 @@
 // Text drawn onto a headless window's client pixels.
 #include "platform/shared/message_system.h"
-#include "platform/headless/text.h"
+#include "platform/shared/text.h"
 
 #include <algorithm>
 

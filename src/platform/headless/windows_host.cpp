@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/headless/text.h"
+#include "platform/shared/text.h"
 
 // No FreeType on Windows hosts: every character takes a cell half as wide as
 // it is high, drawn as a plain bar, so measuring and clipping stay exact.

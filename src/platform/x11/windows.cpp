@@ -18,7 +18,7 @@
 #include <cstring>
 
 #include "platform/core_messages.h"
-#include "platform/headless/text.h"
+#include "platform/shared/text.h"
 #include "platform/shared/icon_pixels.h"
 #include "platform/shared/surface.h"
 #include "platform/x11/keys.h"

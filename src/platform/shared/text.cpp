@@ -1,5 +1,5 @@
 // Fonts found through fontconfig and drawn with FreeType, with the cell metrics of Windows fonts.
-#include "platform/headless/text.h"
+#include "platform/shared/text.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
