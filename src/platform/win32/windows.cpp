@@ -1,4 +1,11 @@
-// The Win32 platform: window classes, windows, painting, messages and input, feeding the core's procedures.
+// The Win32 backend: the real Windows program's window classes, windows, painting, messages and input.
+//
+// Implements the window, message and input parts of the platform door with
+// the system's own messages: the core's procedures are called from one window
+// procedure, and posts, sends and the loop are the system's. Limits: none of
+// its own beyond what USER32 and GDI32 give (halftone stretching, rectangular
+// and rounded regions). Depends on user32, gdi32 and kernel32 alone, linked
+// statically, so the program needs no other DLL.
 #include <atomic>
 #include <map>
 #include <mutex>
