@@ -149,4 +149,21 @@ TEST_F(MessageSystem, AHiddenWindowsSleepingThreadIsIdle) {
   headless::FinishThreads(0);  // ends the sleep at once
 }
 
+// A thread the platform started is busy until it blocks: what it is about to
+// post (a timer's frame request) is waited for.
+TEST_F(MessageSystem, AStartedThreadIsBusyUntilItBlocks) {
+  static platform::Window target;
+  target = window_;
+  ASSERT_TRUE(platform::StartThread(
+      [](void*) {
+        const int64_t until = platform::SteadyMicroseconds() + 50000;
+        while (platform::SteadyMicroseconds() < until) {
+        }
+        platform::PostToWindow(target, kPing, 0, 0);
+      },
+      nullptr));
+  ASSERT_TRUE(headless::WaitIdle(5000));
+  EXPECT_EQ(Journal(), "ping;");
+}
+
 }  // namespace

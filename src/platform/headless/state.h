@@ -35,6 +35,9 @@ struct ThreadBoard {
   std::mutex lock;
   std::condition_variable changed;
   int live = 0;
+  // Of the live threads, those blocked in a sleep, a wakeup's wait or their
+  // message loop's wait: when all are, none has work in hand.
+  std::atomic<int> blocked{0};
   bool hurry = false;  // sleeps end at once until the next Reset
 };
 

@@ -42,6 +42,34 @@ void InjectPointer(msgsys::Pointer kind, int x, int y) {
 
 HNative& NativeOf(WindowRecord& win) { return static_cast<HNative&>(*win.native); }
 
+// Set on the threads the platform started, whose waits are counted.
+thread_local bool platformThread = false;
+
+void Blocked(int change) { Threads().blocked += change; }
+
+void WaitForMessage(Lock& hold) {
+  if (platformThread) Blocked(1);
+  msgsys::S().changed.wait(hold);
+  if (platformThread) Blocked(-1);
+}
+
+// Before any window: the message system waits through the count above, and
+// the wakeups report their waits to it.
+const bool hooked = [] {
+  msgsys::Backend backend;
+  backend.wait = WaitForMessage;
+  msgsys::SetBackend(backend);
+  shared::ObserveWaits(Blocked);
+  return true;
+}();
+
+// Every thread the platform started is blocked: none is about to post or show.
+bool ThreadsBlocked() {
+  ThreadBoard& board = Threads();
+  std::lock_guard<std::mutex> hold(board.lock);
+  return board.live <= board.blocked.load();
+}
+
 }  // namespace
 
 // ---- input from outside ----
@@ -94,7 +122,18 @@ bool FinishThreads(int timeoutMs) {
   return board.changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return board.live == 0; });
 }
 
-bool WaitIdle(int timeoutMs) { return msgsys::WaitIdle(timeoutMs); }
+bool WaitIdle(int timeoutMs) {
+  (void)hooked;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (true) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (!msgsys::WaitIdle(static_cast<int>(std::max<int64_t>(0, left.count())))) return false;
+    if (ThreadsBlocked()) return true;
+    // A thread just started or woken (the timer scheduler) is about to act.
+    if (left.count() <= 0) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
 
 Window MakeForeignWindow() {
   Window id;
@@ -333,6 +372,7 @@ bool StartThread(void (*body)(void*), void* argument) {
   }
   try {
     std::thread([body, argument, &board] {
+      headless::platformThread = true;
       try {
         body(argument);
       } catch (const ProcessEnded&) {
@@ -359,11 +399,13 @@ int RefreshMicroseconds() {
 void Sleep(int milliseconds) {
   if (milliseconds <= 0) return;
   msgsys::MarkSleeping(true);
+  if (headless::platformThread) headless::Blocked(1);
   {
     headless::ThreadBoard& board = headless::Threads();
     std::unique_lock<std::mutex> hold(board.lock);
     board.changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [&] { return board.hurry; });
   }
+  if (headless::platformThread) headless::Blocked(-1);
   msgsys::MarkSleeping(false);
 }
 

@@ -11,6 +11,7 @@ namespace platform {
 
 struct Wakeup {
   bool woken = false;
+  bool waiting = false;  // a thread waits on it and has not been told to go on
 };
 
 }  // namespace platform
@@ -20,6 +21,11 @@ namespace {
 std::mutex lock;
 std::condition_variable changed;
 bool abandoned = false;
+void (*observer)(int) = nullptr;
+
+void Observe(int change) {
+  if (observer) observer(change);
+}
 
 }  // namespace
 
@@ -29,6 +35,11 @@ void AbandonWaits(bool abandon) {
   std::lock_guard<std::mutex> hold(lock);
   abandoned = abandon;
   changed.notify_all();
+}
+
+void ObserveWaits(void (*observe)(int change)) {
+  std::lock_guard<std::mutex> hold(lock);
+  observer = observe;
 }
 
 }  // namespace shared
@@ -42,10 +53,16 @@ void DestroyWakeup(Wakeup* wakeup) { delete wakeup; }
 bool WaitForWake(Wakeup* wakeup, int64_t microseconds) {
   std::unique_lock<std::mutex> hold(lock);
   const auto done = [&] { return wakeup->woken || abandoned; };
-  if (microseconds < 0)
-    changed.wait(hold, done);
-  else
-    changed.wait_for(hold, std::chrono::microseconds(microseconds), done);
+  if (!done()) {
+    wakeup->waiting = true;
+    Observe(1);
+    if (microseconds < 0)
+      changed.wait(hold, done);
+    else
+      changed.wait_for(hold, std::chrono::microseconds(microseconds), done);
+    if (wakeup->waiting) Observe(-1);
+    wakeup->waiting = false;
+  }
   wakeup->woken = false;
   return !abandoned;
 }
@@ -53,6 +70,8 @@ bool WaitForWake(Wakeup* wakeup, int64_t microseconds) {
 void Wake(Wakeup* wakeup) {
   std::lock_guard<std::mutex> hold(lock);
   wakeup->woken = true;
+  if (wakeup->waiting) Observe(-1);
+  wakeup->waiting = false;
   changed.notify_all();
 }
 
