@@ -11,7 +11,6 @@ set(KNOWN_UPWARD
   "content/package.cpp -> player.h"
   "content/settings.cpp -> imaging/geometry.h"
   "content/settings.cpp -> player.h"
-  "flow/show_frame.cpp -> shell/notes.h"
   "imaging/geometry.cpp -> player.h"
   "imaging/icon.cpp -> player.h"
   "imaging/stack.cpp -> player.h")

@@ -5,7 +5,7 @@
 #include "content/frame_index.h"
 #include "content/settings.h"
 #include "fuzz_support.h"
-#include "shell/notes.h"
+#include "flow/notes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;

@@ -9,7 +9,7 @@
 #include "imaging/stack.h"
 #include "platform/core_messages.h"
 #include "player.h"
-#include "shell/notes.h"
+#include "flow/notes.h"
 
 namespace demo {
 

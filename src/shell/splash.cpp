@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 #include "player.h"
 #include "shell/main_window.h"
-#include "shell/scoped_font.h"
+#include "imaging/scoped_font.h"
 
 namespace demo {
 

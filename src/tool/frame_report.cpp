@@ -7,7 +7,7 @@
 
 #include "content/flow_reader.h"
 #include "content/frame_index.h"
-#include "shell/notes.h"
+#include "flow/notes.h"
 #include "tool/session.h"
 
 namespace demotool {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "shell/scoped_font.h"
+#include "imaging/scoped_font.h"
 
 namespace demotool {
 

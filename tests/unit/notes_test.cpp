@@ -7,7 +7,7 @@
 #include "content/flow_reader.h"
 #include "content/frame_index.h"
 #include "player.h"
-#include "shell/notes.h"
+#include "flow/notes.h"
 #include "test_support.h"
 
 namespace {

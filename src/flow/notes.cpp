@@ -1,5 +1,5 @@
 // Speaker notes: the notes grammar of a frame record and the notes box on the DisplayBuffer.
-#include "shell/notes.h"
+#include "flow/notes.h"
 
 #include <algorithm>
 #include <cstring>
