@@ -20,7 +20,7 @@ bool FlowReader::Open(const std::string& path, int64_t start, int64_t end) {
   if (!file_) return false;
   if (!buffer_) buffer_.reset(new char[kBufferSize]);
   int64_t size = -1;
-  if (std::fseek(file_, 0, SEEK_END) == 0) size = std::ftell(file_);
+  if (platform::SeekFile(file_, 0, SEEK_END)) size = platform::FileOffset(file_);
   end_ = (size >= 0 && end > size) ? size : end;
   Seek(start);
   return true;
@@ -41,7 +41,7 @@ void FlowReader::Seek(int64_t position) {
   bufBegin_ = bufEnd_ = 0;
   eof_ = false;
   chunk_ = kFirstChunk;
-  if (file_ && std::fseek(file_, static_cast<long>(position), SEEK_SET) != 0) eof_ = true;
+  if (file_ && !platform::SeekFile(file_, position, SEEK_SET)) eof_ = true;
 }
 
 // Moves the unread bytes to the front and reads more, never past the range end.

@@ -122,7 +122,7 @@ void LocateContent(Player& player) {
     bool ok = Skip(f, 2) && ReadHeaderNumber(f, 6, width) && Skip(f, 1) &&
               ReadHeaderNumber(f, 6, height) && Skip(f, 1) && ReadHeaderNumber(f, 10, length) &&
               Skip(f, 2);
-    int64_t start = std::ftell(f);
+    int64_t start = platform::FileOffset(f);
     program.reset();
     int64_t size = platform::FileSize(path);
     if (!ok) Fail(player, "Package header of '%s' is cut short", pkg.programFileName.c_str());

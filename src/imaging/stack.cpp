@@ -76,7 +76,7 @@ bool StackFile::Open(const std::string& path, int64_t base, int32_t width) {
   identity_ = StackIdentity{path, base, width, {}};
   platform::StampOpenFile(file_, identity_.stamp);
   int64_t size = identity_.stamp.size;
-  if (size < 0 && std::fseek(file_, 0, SEEK_END) == 0) size = std::ftell(file_);
+  if (size < 0 && platform::SeekFile(file_, 0, SEEK_END)) size = platform::FileOffset(file_);
   const int64_t tileBytes = 3 * static_cast<int64_t>(width);
   tileCount_ = (width > 0 && size > base) ? (size - base) / tileBytes : 0;
   filePos_ = -1;
@@ -100,7 +100,7 @@ bool StackFile::ReadTiles(int32_t first, int32_t count, int32_t x, int32_t pixel
       if (!ReadTiles(first + i, 1, x, pixels, out + static_cast<size_t>(3) * pixels * i)) return false;
     return true;
   }
-  if (at != filePos_ && std::fseek(file_, static_cast<long>(at), SEEK_SET) != 0) {
+  if (at != filePos_ && !platform::SeekFile(file_, at, SEEK_SET)) {
     filePos_ = -1;
     return false;
   }

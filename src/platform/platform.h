@@ -39,6 +39,12 @@ struct FileStamp {
 };
 bool StampOpenFile(std::FILE* file, FileStamp& stamp);
 
+// fseek and ftell with 64-bit offsets: stdio's long holds only 32 bits on
+// Windows, and content may lie past 2 GiB. SeekFile is false when the file
+// cannot be positioned there; FileOffset is -1 when the position is unknown.
+bool SeekFile(std::FILE* file, int64_t offset, int origin);
+int64_t FileOffset(std::FILE* file);
+
 // Size of a file by name, as the file system reports it; -1 when unknown.
 int64_t FileSize(const std::string& path);
 

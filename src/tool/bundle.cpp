@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "content/package.h"
+#include "platform/platform.h"
 #include "tool/authoring.h"
 #include "tool/commands.h"
 #include "tool/session.h"
@@ -36,7 +37,7 @@ File OpenOrFail(const std::string& path) {
 // negative); returns how many were copied.
 int64_t CopyRange(const std::string& path, int64_t offset, int64_t count, AtomicFile& to) {
   File from = OpenOrFail(path);
-  if (std::fseek(from.get(), static_cast<long>(offset), SEEK_SET) != 0)
+  if (!platform::SeekFile(from.get(), offset, SEEK_SET))
     throw ToolError{"cannot read '" + Printable(path) + "'"};
   std::vector<char> block(1 << 20);
   int64_t copied = 0;
@@ -149,7 +150,7 @@ int RunBundle(const std::vector<std::string>& args) {
     // The player must find the content right where it was put.
     File check = OpenOrFail(file.TempPath());
     if (!demo::ScanForContentMarker(check.get()) ||
-        std::ftell(check.get()) != programBytes + pad + demo::kMarkerLength)
+        platform::FileOffset(check.get()) != programBytes + pad + demo::kMarkerLength)
       throw ToolError{"the bundle's content marker is not where the player would look; nothing written"};
   }
   file.Commit(0755);

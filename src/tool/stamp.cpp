@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/platform.h"
 #include "tool/session.h"
 
 namespace demotool {
@@ -36,14 +37,14 @@ bool TakeWord(std::string_view text, size_t& pos, std::string_view word) {
 
 std::string ReadRange(std::FILE* f, int64_t from, size_t count) {
   std::string bytes(count, '\0');
-  if (std::fseek(f, static_cast<long>(from), SEEK_SET) != 0) return "";
+  if (!platform::SeekFile(f, from, SEEK_SET)) return "";
   bytes.resize(std::fread(bytes.data(), 1, count, f));
   return bytes;
 }
 
 // Lines are counted as the flow text's lines are: each LF ends one.
 int64_t LineCount(std::FILE* f, int64_t from, int64_t to) {
-  if (std::fseek(f, static_cast<long>(from), SEEK_SET) != 0) return 0;
+  if (!platform::SeekFile(f, from, SEEK_SET)) return 0;
   std::vector<char> block(1 << 16);
   int64_t lines = 0, left = to - from;
   char last = '\n';
@@ -62,7 +63,7 @@ StackStamp StampOfStack(const demo::DemoPackage& pkg) {
   const int64_t rows = TileCount(pkg);
   const size_t rowBytes = 3 * static_cast<size_t>(pkg.frameWidth);
   File f(std::fopen(pkg.stackPath.c_str(), "rb"), std::fclose);
-  if (!f || rows <= 0 || std::fseek(f.get(), static_cast<long>(pkg.stackBase), SEEK_SET) != 0) return hasher.Stamp();
+  if (!f || rows <= 0 || !platform::SeekFile(f.get(), pkg.stackBase, SEEK_SET)) return hasher.Stamp();
   const int64_t perBlock = std::max<int64_t>(1, (4 << 20) / static_cast<int64_t>(rowBytes));
   std::vector<uint8_t> block(static_cast<size_t>(perBlock) * rowBytes);
   for (int64_t done = 0; done < rows;) {

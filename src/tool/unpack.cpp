@@ -10,6 +10,7 @@
 
 #include "content/package.h"
 #include "imaging/stack.h"
+#include "platform/platform.h"
 #include "tool/authoring.h"
 #include "tool/commands.h"
 #include "tool/png_io.h"
@@ -29,7 +30,7 @@ std::string ReadFlowText(const demo::DemoPackage& pkg) {
   std::FILE* f = platform::OpenFile(pkg.flowPath, "rb");
   if (!f) throw ToolError{"cannot open the flow text '" + Printable(pkg.flowPath) + "'"};
   std::string text(static_cast<size_t>(pkg.flowEnd - pkg.flowStart), '\0');
-  const bool ok = std::fseek(f, static_cast<long>(pkg.flowStart), SEEK_SET) == 0 &&
+  const bool ok = platform::SeekFile(f, pkg.flowStart, SEEK_SET) &&
                   std::fread(text.data(), 1, text.size(), f) == text.size();
   std::fclose(f);
   if (!ok) throw ToolError{"cannot read the flow text '" + Printable(pkg.flowPath) + "'"};

@@ -45,6 +45,14 @@ bool StampOpenFile(std::FILE* file, FileStamp& stamp) {
   return true;
 }
 
+static_assert(sizeof(off_t) == 8, "file offsets need 64 bits (_FILE_OFFSET_BITS=64)");
+
+bool SeekFile(std::FILE* file, int64_t offset, int origin) {
+  return file && fseeko(file, static_cast<off_t>(offset), origin) == 0;
+}
+
+int64_t FileOffset(std::FILE* file) { return file ? static_cast<int64_t>(ftello(file)) : -1; }
+
 int64_t FileSize(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return -1;

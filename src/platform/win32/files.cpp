@@ -64,6 +64,12 @@ bool StampOpenFile(std::FILE* file, FileStamp& stamp) {
   return true;
 }
 
+bool SeekFile(std::FILE* file, int64_t offset, int origin) {
+  return file && _fseeki64(file, offset, origin) == 0;
+}
+
+int64_t FileOffset(std::FILE* file) { return file ? _ftelli64(file) : -1; }
+
 int64_t FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(win32::Widen(path).c_str(), GetFileExInfoStandard, &data)) return -1;
