@@ -1,6 +1,7 @@
 // The shared message system on the headless backend: order, paint when idle, coalescing, drag, activation, idleness.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -61,16 +62,15 @@ class MessageSystem : public ::testing::Test {
     windowClass.name = "probe";
     windowClass.proc = Proc;
     ASSERT_TRUE(platform::RegisterWindowClass(windowClass));
-    std::mutex made;
-    made.lock();
+    std::promise<void> made;
+    std::future<void> ready = made.get_future();
     loop_ = std::thread([this, &made] {
       window_ = platform::MakeWindow("probe", "probe", platform::kStylePopup, 100, 100, 200, 100);
       platform::ShowWindow(window_, platform::kSwShow);
-      made.unlock();
+      made.set_value();
       quitCode_ = platform::RunMessageLoop(nullptr, nullptr);
     });
-    made.lock();
-    made.unlock();
+    ready.wait();
     ASSERT_TRUE(headless::WaitIdle(5000));
     journal.clear();
   }
