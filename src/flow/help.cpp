@@ -41,8 +41,8 @@ void DrawHelpOverlay(Player& player, int32_t frame) {
   if (player.history.Top() != frame) title += 'p';
   if (!player.actions.Empty()) {
     const int32_t command = player.actions.slots[0].command;
-    if (command == 'K') title += " - Waiting For Keyboard Press";
-    if (command == 'T') title += " - Waiting For Timer...";
+    if (command == kCommandKeyDown) title += " - Waiting For Keyboard Press";
+    if (command == kCommandTimer) title += " - Waiting For Timer...";
   }
   platform::DrawTextOnImage(image.pixels, font, 4, 4, title.data(), static_cast<int>(title.size()), kRed, true,
                             kWhite);
@@ -50,7 +50,7 @@ void DrawHelpOverlay(Player& player, int32_t frame) {
 
   for (int i = 0; i < kMaxActions && player.actions.slots[i].target != kTargetEnd; ++i) {
     const FrameAction& a = player.actions.slots[i];
-    if (a.command == 'K' || a.command == 'T') continue;
+    if (a.command == kCommandKeyDown || a.command == kCommandTimer) continue;
     // Only the part of a stroke inside the image can be seen.
     const int64_t x1 = a.arg1, y1 = a.arg2, x2 = a.arg3, y2 = a.arg4;
     for (int64_t x = std::max<int64_t>(x1 + 2, -1); x < x2 && x < kImageWidth; ++x) {

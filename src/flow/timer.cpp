@@ -73,7 +73,7 @@ void StartFrameTimer(Player& player, int32_t frame, bool arrival) {
   // A frame with several Timer lines uses the last one.
   const FrameAction* timer = nullptr;
   for (int i = 0; i < kMaxActions && player.actions.slots[i].target != kTargetEnd; ++i)
-    if (player.actions.slots[i].command == 'T') timer = &player.actions.slots[i];
+    if (player.actions.slots[i].command == kCommandTimer) timer = &player.actions.slots[i];
   if (!timer) return;
   // The wait leaves 50 ms for the show itself. Shorter Timers mean "as fast as
   // frames can be displayed": at least one refresh of the screen, or the frame

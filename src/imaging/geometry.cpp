@@ -42,7 +42,7 @@ void ComputeDisplayGeometry(Player& player) {
     g.fullWidth = static_cast<int32_t>(W * scale / 1000);
     g.fullHeight = static_cast<int32_t>(H * scale / 1000);
   }
-  player.previousMode = 'F';
+  player.previousMode = kModeFull;
   Say(player, "\nFullSize: %d,%d Offsets: %d,%d ", g.fullWidth, g.fullHeight, g.offsetX, g.offsetY);
 }
 

@@ -35,7 +35,7 @@ FrameComposition ParseModeLine(const char* line, int length) {
   };
   FrameComposition comp;
   comp.mode = static_cast<char>(at(1));
-  if (comp.mode == 'F') return comp;
+  if (comp.mode == kModeFull) return comp;
   int32_t* numbers[4] = {&comp.rect.x1, &comp.rect.y1, &comp.rect.x2, &comp.rect.y2};
   int p = 3;
   for (int32_t* number : numbers) {
@@ -201,7 +201,7 @@ FrameComposition ReadFrameImageLines(Player& player, FlowReader& flow, FrameImag
   StackFile stack;
   if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth))
     Fail(player, "No file '%s'", pkg.stackPath.c_str());
-  if (comp.mode == 'F') {
+  if (comp.mode == kModeFull) {
     ComposeFull(flow.Line(), flow.Length(), stack, image, pkg.frameHeight, pkg.frameWidth);
   } else {
     comp.rect = ClipToFrame(comp.rect, pkg.frameWidth, pkg.frameHeight);

@@ -27,9 +27,16 @@ struct UpdateRect {
   int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 
-// What the mode line says: 'F' Full, 'O' Overlay, 'S' Cutout, or another letter.
+// The letter of a frame's mode line; any other letter is kept as read.
+enum FrameMode : char {
+  kModeFull = 'F',
+  kModeOverlay = 'O',
+  kModeCutout = 'S',
+};
+
+// What the mode line says: a FrameMode, or another letter.
 struct FrameComposition {
-  char mode = 'F';
+  char mode = kModeFull;
   UpdateRect rect;
 };
 
