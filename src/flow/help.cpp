@@ -12,6 +12,8 @@ namespace demo {
 namespace {
 constexpr uint32_t kRed = 255;
 constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr int kTextInset = 4;          // the title and the label from the frame's top (and left) edge
+constexpr int kLabelRightMargin = 80;  // the frame-name label from the right edge
 }
 
 void SetImagePixel(FrameImage& image, int x, int y, uint32_t colour) {
@@ -32,8 +34,8 @@ void DrawHelpOverlay(Player& player, int32_t frame) {
     label += ' ';
     const int length = static_cast<int>(label.size());
     const platform::TextSize size = platform::MeasureText(font, label.data(), length);
-    const int x = std::max(0, player.package.frameWidth - 80 - size.width);
-    platform::DrawTextOnImage(image.pixels, font, x, 4, label.data(), length, kWhite, true, kRed);
+    const int x = std::max(0, player.package.frameWidth - kLabelRightMargin - size.width);
+    platform::DrawTextOnImage(image.pixels, font, x, kTextInset, label.data(), length, kWhite, true, kRed);
   }
   if (player.settings.helpOn != 1) return;
 
@@ -44,7 +46,7 @@ void DrawHelpOverlay(Player& player, int32_t frame) {
     if (command == kCommandKeyDown) title += " - Waiting For Keyboard Press";
     if (command == kCommandTimer) title += " - Waiting For Timer...";
   }
-  platform::DrawTextOnImage(image.pixels, font, 4, 4, title.data(), static_cast<int>(title.size()), kRed, true,
+  platform::DrawTextOnImage(image.pixels, font, kTextInset, kTextInset, title.data(), static_cast<int>(title.size()), kRed, true,
                             kWhite);
   if (player.actions.Empty()) return;
 

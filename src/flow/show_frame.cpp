@@ -60,7 +60,7 @@ void LoadActions(Player& p, FlowReader& flow) {
   }
 }
 
-int64_t Scaled(int64_t v, int32_t scale) { return v * scale / 1000; }
+int64_t Scaled(int64_t v, int32_t scale) { return v * scale / kScaleOne; }
 
 void PlaceWindow(Player& p, const FrameComposition& comp) {
   const platform::Rect r = platform::GetWindowRect(p.mainWindow);
@@ -139,15 +139,19 @@ void CopyToWindow(Player& p, const FrameComposition& comp) {
           g.offsetY + static_cast<int>(Scaled(u.y1, s)), sw, shh);
 }
 
+// Near the end of the history it starts again low, keeping its first entries.
+constexpr int kHistoryHeadroom = 5;
+constexpr int32_t kHistoryRestartTop = 3;
+
 void Record(Player& p, int32_t f) {
   FrameHistory& h = p.history;
   if (h.Top() == f) return;
   if (h.top < -1) h.top = -1;  // moves made while a show was pending
   ++h.top;
   h.entries[h.top] = f;
-  if (h.top > kHistorySize - 5) {
+  if (h.top > kHistorySize - kHistoryHeadroom) {
     Say(p, "HistoryOverflow");
-    h.top = 3;
+    h.top = kHistoryRestartTop;
   }
 }
 

@@ -14,7 +14,8 @@ struct Player;
 class FlowReader;
 
 inline constexpr int32_t kTileRefBase = 43;  // '+' is digit 0, 'z' digit 79
-inline constexpr int32_t kMaxTileRef = 80 * 80 * 80 * 80 - 1;
+inline constexpr int32_t kTileRefRadix = 80;
+inline constexpr int32_t kMaxTileRef = kTileRefRadix * kTileRefRadix * kTileRefRadix * kTileRefRadix - 1;
 
 // Tile number of four TileRef characters; no range check.
 int32_t DecodeTileRef(const char* c);
