@@ -14,6 +14,7 @@
 #include "flow/timer.h"
 #include "imaging/frame_image.h"
 #include "imaging/geometry.h"
+#include "imaging/stack.h"
 #include "platform/platform.h"
 
 namespace demo {
@@ -26,7 +27,7 @@ struct Player {
   DisplayGeometry geometry;
   ActionTable actions;
   int32_t currentFrame = 0;
-  char previousMode = 'F';
+  char previousMode = kModeFull;
   int32_t subOrigin[2] = {0, 0};
   FrameImage frameBuffer, displayBuffer, inactiveBuffer;
   FrameHistory history;

@@ -39,7 +39,7 @@ void ReadInactiveFrame(Player& player, FlowReader& flow) {
 void BuildFrameIndex(Player& player) {
   FrameIndex& index = player.index;
   DemoPackage& pkg = player.package;
-  index.indexState.store(0);
+  index.indexState.store(kIndexBuilding);
   if (UsesSideFiles(pkg)) {
     Say(player, " Using 'demoFlow.txt'\n");
     int64_t size = platform::FileSize(pkg.flowPath);
@@ -78,7 +78,7 @@ void BuildFrameIndex(Player& player) {
   }
   flow.Close();
   index.lastFrame = count - 1;
-  index.indexState.store(2);
+  index.indexState.store(kIndexComplete);
   if (!inactiveRead) player.settings.InactiveUpperLeft[0] = -1;
 }
 

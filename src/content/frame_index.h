@@ -13,6 +13,8 @@ namespace demo {
 struct Player;
 struct DemoPackage;
 
+enum IndexState : int32_t { kIndexBuilding = 0, kIndexComplete = 2 };
+
 struct FrameIndex {
   // Slot i holds frame i's name, NUL-terminated.
   std::vector<std::array<char, kMaxNameChars + 1>> frameNames =
@@ -21,7 +23,7 @@ struct FrameIndex {
   // Flow file line numbers (from 1) of the name lines, for the authoring tools.
   std::vector<int32_t> recordLines = std::vector<int32_t>(kMaxFrames, 0);
   int32_t lastFrame = -1;
-  std::atomic<int32_t> indexState{0};  // 0 while a pass runs, 2 once complete
+  std::atomic<int32_t> indexState{kIndexBuilding};  // an IndexState
 };
 
 void BuildFrameIndex(Player& player);

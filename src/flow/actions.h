@@ -20,9 +20,20 @@ inline constexpr int32_t kTargetNo = -16;
 inline constexpr int32_t kTargetPrevFrame = -21;
 inline constexpr int32_t kTargetExit = -22;
 
+// The command of an action line, stored as its word's first letter.
+enum ActionCommand : int32_t {
+  kCommandLeftClick = 'L',
+  kCommandRightClick = 'R',
+  kCommandUp = 'U',
+  kCommandMouseOver = 'M',
+  kCommandExitRect = 'E',
+  kCommandKeyDown = 'K',
+  kCommandTimer = 'T',
+};
+
 struct FrameAction {
   int32_t target = kTargetEnd;
-  int32_t command = 0;
+  int32_t command = 0;  // an ActionCommand
   int32_t arg1 = 0, arg2 = 0, arg3 = 0, arg4 = 0;
 };
 

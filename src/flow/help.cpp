@@ -12,6 +12,8 @@ namespace demo {
 namespace {
 constexpr uint32_t kRed = 255;
 constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr int kTextInset = 4;          // the title and the label from the frame's top (and left) edge
+constexpr int kLabelRightMargin = 80;  // the frame-name label from the right edge
 }
 
 void SetImagePixel(FrameImage& image, int x, int y, uint32_t colour) {
@@ -32,8 +34,8 @@ void DrawHelpOverlay(Player& player, int32_t frame) {
     label += ' ';
     const int length = static_cast<int>(label.size());
     const platform::TextSize size = platform::MeasureText(font, label.data(), length);
-    const int x = std::max(0, player.package.frameWidth - 80 - size.width);
-    platform::DrawTextOnImage(image.pixels, font, x, 4, label.data(), length, kWhite, true, kRed);
+    const int x = std::max(0, player.package.frameWidth - kLabelRightMargin - size.width);
+    platform::DrawTextOnImage(image.pixels, font, x, kTextInset, label.data(), length, kWhite, true, kRed);
   }
   if (player.settings.helpOn != 1) return;
 
@@ -41,16 +43,16 @@ void DrawHelpOverlay(Player& player, int32_t frame) {
   if (player.history.Top() != frame) title += 'p';
   if (!player.actions.Empty()) {
     const int32_t command = player.actions.slots[0].command;
-    if (command == 'K') title += " - Waiting For Keyboard Press";
-    if (command == 'T') title += " - Waiting For Timer...";
+    if (command == kCommandKeyDown) title += " - Waiting For Keyboard Press";
+    if (command == kCommandTimer) title += " - Waiting For Timer...";
   }
-  platform::DrawTextOnImage(image.pixels, font, 4, 4, title.data(), static_cast<int>(title.size()), kRed, true,
+  platform::DrawTextOnImage(image.pixels, font, kTextInset, kTextInset, title.data(), static_cast<int>(title.size()), kRed, true,
                             kWhite);
   if (player.actions.Empty()) return;
 
   for (int i = 0; i < kMaxActions && player.actions.slots[i].target != kTargetEnd; ++i) {
     const FrameAction& a = player.actions.slots[i];
-    if (a.command == 'K' || a.command == 'T') continue;
+    if (a.command == kCommandKeyDown || a.command == kCommandTimer) continue;
     // Only the part of a stroke inside the image can be seen.
     const int64_t x1 = a.arg1, y1 = a.arg2, x2 = a.arg3, y2 = a.arg4;
     for (int64_t x = std::max<int64_t>(x1 + 2, -1); x < x2 && x < kImageWidth; ++x) {

@@ -133,7 +133,7 @@ void DrawNotesBox(Player& player, FlowReader& flow, char mode) {
     ReadNotesText(flow, notes);
   }
   // In a cut-out window the default place is measured on the window itself.
-  const bool cutout = mode == 'S' && player.settings.ScreenFill == 0;
+  const bool cutout = mode == kModeCutout && player.settings.ScreenFill == 0;
   platform::Rect window;
   if (cutout && (place.x < 0 || place.y < 0)) window = platform::GetWindowRect(player.mainWindow);
   const NotesBox box = PlaceNotesBox(player, font, place, notes, cutout ? &window : nullptr);

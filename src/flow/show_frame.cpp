@@ -60,7 +60,7 @@ void LoadActions(Player& p, FlowReader& flow) {
   }
 }
 
-int64_t Scaled(int64_t v, int32_t scale) { return v * scale / 1000; }
+int64_t Scaled(int64_t v, int32_t scale) { return v * scale / kScaleOne; }
 
 void PlaceWindow(Player& p, const FrameComposition& comp) {
   const platform::Rect r = platform::GetWindowRect(p.mainWindow);
@@ -68,7 +68,7 @@ void PlaceWindow(Player& p, const FrameComposition& comp) {
   const PlayerSettings& s = p.settings;
   DisplayGeometry& g = p.geometry;
   const int32_t scale = g.scale;
-  if (comp.mode == 'S' && s.ScreenFill == 0) {
+  if (comp.mode == kModeCutout && s.ScreenFill == 0) {
     const UpdateRect& u = comp.rect;
     const int w = static_cast<int>(Scaled(u.x2 + 1 - u.x1, scale));
     const int h = static_cast<int>(Scaled(u.y2 + 1 - u.y1, scale));
@@ -104,7 +104,7 @@ void CopyToWindow(Player& p, const FrameComposition& comp) {
   const DisplayGeometry& g = p.geometry;
   const int32_t s = g.scale;
   const char mode = comp.mode;
-  const bool cutout = mode == 'S', whole = mode == 'F' || mode == 'O';
+  const bool cutout = mode == kModeCutout, whole = mode == kModeFull || mode == kModeOverlay;
   if (!cutout && !whole) return;
   // The whole rectangle goes to the window, its last column and row included.
   const UpdateRect& u = comp.rect;
@@ -123,7 +123,7 @@ void CopyToWindow(Player& p, const FrameComposition& comp) {
       DrawCornerMark(p, 0, 0, 0);
       DrawCornerMark(p, W - 1, 0, 1);
     }
-    if (mode == 'S' || mode == 'O') {
+    if (mode == kModeCutout || mode == kModeOverlay) {
       DrawCornerMark(p, u.x1, u.y1, 0);
       DrawCornerMark(p, u.x2, u.y1, 1);
     }
@@ -133,11 +133,15 @@ void CopyToWindow(Player& p, const FrameComposition& comp) {
             static_cast<int>(Scaled(H, s)));
     return;
   }
-  if (p.previousMode != 'S')
+  if (p.previousMode != kModeCutout)
     platform::FillWindowRect(p.mainWindow, 0, 0, g.fullWidth, g.fullHeight, 0);
   Present(p, u.x1, u.y1, rw, rh, g.offsetX + static_cast<int>(Scaled(u.x1, s)),
           g.offsetY + static_cast<int>(Scaled(u.y1, s)), sw, shh);
 }
+
+// Near the end of the history it starts again low, keeping its first entries.
+constexpr int kHistoryHeadroom = 5;
+constexpr int32_t kHistoryRestartTop = 3;
 
 void Record(Player& p, int32_t f) {
   FrameHistory& h = p.history;
@@ -145,9 +149,9 @@ void Record(Player& p, int32_t f) {
   if (h.top < -1) h.top = -1;  // moves made while a show was pending
   ++h.top;
   h.entries[h.top] = f;
-  if (h.top > kHistorySize - 5) {
+  if (h.top > kHistorySize - kHistoryHeadroom) {
     Say(p, "HistoryOverflow");
-    h.top = 3;
+    h.top = kHistoryRestartTop;
   }
 }
 
@@ -188,12 +192,12 @@ void ShowFrame(Player& p, int32_t f, ShowCause cause) {
   }
 
   const FrameComposition comp = ReadFrameImageLines(p, flow, p.frameBuffer);
-  if (comp.mode == 'S' && p.previousMode != 'S') {
+  if (comp.mode == kModeCutout && p.previousMode != kModeCutout) {
     p.subOrigin[0] = comp.rect.x1;
     p.subOrigin[1] = comp.rect.y1;
   }
   p.currentFrame = f;
-  if (comp.mode == 'F' || comp.mode == 'S') Record(p, f);
+  if (comp.mode == kModeFull || comp.mode == kModeCutout) Record(p, f);
   BuildDisplayBuffer(p);
   LoadActions(p, flow);
   PlaceWindow(p, comp);

@@ -11,6 +11,10 @@ namespace {
 
 constexpr int kLeftArrow = 37;
 constexpr int kPageUp = 33;
+// What a Timer waits less than it says, left for the show itself.
+constexpr int64_t kShowAllowanceMs = 50;
+// Waits of this many milliseconds or less mean "as fast as frames can be displayed".
+constexpr int64_t kFastestWaitMs = 5;
 
 // Earliest first; of equal deadlines the earlier arrival first.
 bool Later(const PendingTimer& a, const PendingTimer& b) {
@@ -73,13 +77,13 @@ void StartFrameTimer(Player& player, int32_t frame, bool arrival) {
   // A frame with several Timer lines uses the last one.
   const FrameAction* timer = nullptr;
   for (int i = 0; i < kMaxActions && player.actions.slots[i].target != kTargetEnd; ++i)
-    if (player.actions.slots[i].command == 'T') timer = &player.actions.slots[i];
+    if (player.actions.slots[i].command == kCommandTimer) timer = &player.actions.slots[i];
   if (!timer) return;
   // The wait leaves 50 ms for the show itself. Shorter Timers mean "as fast as
   // frames can be displayed": at least one refresh of the screen, or the frame
   // is never seen.
-  const int64_t ms = int64_t{timer->arg1} - 50;
-  const int64_t wait = ms > 5 ? ms * 1000 : platform::RefreshMicroseconds();
+  const int64_t ms = int64_t{timer->arg1} - kShowAllowanceMs;
+  const int64_t wait = ms > kFastestWaitMs ? ms * 1000 : platform::RefreshMicroseconds();
   std::lock_guard<std::mutex> hold(b.lock);
   b.pending.push_back({platform::SteadyMicroseconds() + wait, id, timer->target});
   std::push_heap(b.pending.begin(), b.pending.end(), Later);

@@ -16,13 +16,13 @@ void ComputeDisplayGeometry(Player& player) {
   const int64_t dw = desk.right - desk.left, dh = desk.bottom - desk.top;
   // Frames are 1..3000 x 1..2400 once content is located; the guard keeps a
   // record made by hand from dividing by zero.
-  const int64_t sx = W > 0 ? dw * 1000 / W : 1000, sy = H > 0 ? dh * 1000 / H : 1000;
-  int64_t scale = 1000;
+  const int64_t sx = W > 0 ? dw * kScaleOne / W : kScaleOne, sy = H > 0 ? dh * kScaleOne / H : kScaleOne;
+  int64_t scale = kScaleOne;
   if (s.ScreenFill == 1) {
-    scale = 1000;
+    scale = kScaleOne;
   } else if (s.ScreenFill == 2) {
     scale = std::min(sx, sy);
-  } else if (sx <= 999 || sy <= 999) {
+  } else if (sx < kScaleOne || sy < kScaleOne) {
     scale = std::min(sx, sy);
   }
   // A desktop narrower than a thousandth of a frame would give scale 0, and
@@ -34,15 +34,15 @@ void ComputeDisplayGeometry(Player& player) {
   Say(player, " BMP:%d,%d Scale=%d  ", static_cast<int>(W), static_cast<int>(H), g.scale);
   g.offsetX = g.offsetY = 0;
   if (s.ScreenFill == 1 || s.ScreenFill == 2) {
-    g.offsetX = static_cast<int32_t>(std::max<int64_t>(0, (dw - W * scale / 1000) / 2));
-    g.offsetY = static_cast<int32_t>(std::max<int64_t>(0, (dh - H * scale / 1000) / 2));
+    g.offsetX = static_cast<int32_t>(std::max<int64_t>(0, (dw - W * scale / kScaleOne) / 2));
+    g.offsetY = static_cast<int32_t>(std::max<int64_t>(0, (dh - H * scale / kScaleOne) / 2));
     g.fullWidth = static_cast<int32_t>(dw);
     g.fullHeight = static_cast<int32_t>(dh);
   } else {
-    g.fullWidth = static_cast<int32_t>(W * scale / 1000);
-    g.fullHeight = static_cast<int32_t>(H * scale / 1000);
+    g.fullWidth = static_cast<int32_t>(W * scale / kScaleOne);
+    g.fullHeight = static_cast<int32_t>(H * scale / kScaleOne);
   }
-  player.previousMode = 'F';
+  player.previousMode = kModeFull;
   Say(player, "\nFullSize: %d,%d Offsets: %d,%d ", g.fullWidth, g.fullHeight, g.offsetX, g.offsetY);
 }
 

@@ -7,8 +7,11 @@ namespace demo {
 
 struct Player;
 
+// Scales are per mille: frame pixels shown 1:1.
+inline constexpr int32_t kScaleOne = 1000;
+
 struct DisplayGeometry {
-  int32_t scale = 1000;  // per mille
+  int32_t scale = kScaleOne;
   int32_t offsetX = 0, offsetY = 0;
   int32_t fullWidth = 0, fullHeight = 0;
   int32_t windowX = 0, windowY = 0;

@@ -12,8 +12,11 @@
 namespace demo {
 
 int32_t DecodeTileRef(const char* c) {
-  return static_cast<unsigned char>(c[0]) * 512000 + static_cast<unsigned char>(c[1]) * 6400 +
-         static_cast<unsigned char>(c[2]) * 80 + static_cast<unsigned char>(c[3]) - 22294683;
+  constexpr int32_t r = kTileRefRadix;
+  // Every digit is taken off its base at once; no check, as the callers test first.
+  constexpr int32_t kAllBases = kTileRefBase * (r * r * r + r * r + r + 1);
+  return static_cast<unsigned char>(c[0]) * (r * r * r) + static_cast<unsigned char>(c[1]) * (r * r) +
+         static_cast<unsigned char>(c[2]) * r + static_cast<unsigned char>(c[3]) - kAllBases;
 }
 
 bool IsTileRef(const char* c) {
@@ -24,8 +27,8 @@ bool IsTileRef(const char* c) {
 
 void EncodeTileRef(int32_t t, char* out) {
   for (int i = 3; i >= 0; --i) {
-    out[i] = static_cast<char>(kTileRefBase + t % 80);
-    t /= 80;
+    out[i] = static_cast<char>(kTileRefBase + t % kTileRefRadix);
+    t /= kTileRefRadix;
   }
 }
 
@@ -35,7 +38,7 @@ FrameComposition ParseModeLine(const char* line, int length) {
   };
   FrameComposition comp;
   comp.mode = static_cast<char>(at(1));
-  if (comp.mode == 'F') return comp;
+  if (comp.mode == kModeFull) return comp;
   int32_t* numbers[4] = {&comp.rect.x1, &comp.rect.y1, &comp.rect.x2, &comp.rect.y2};
   int p = 3;
   for (int32_t* number : numbers) {
@@ -201,7 +204,7 @@ FrameComposition ReadFrameImageLines(Player& player, FlowReader& flow, FrameImag
   StackFile stack;
   if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth))
     Fail(player, "No file '%s'", pkg.stackPath.c_str());
-  if (comp.mode == 'F') {
+  if (comp.mode == kModeFull) {
     ComposeFull(flow.Line(), flow.Length(), stack, image, pkg.frameHeight, pkg.frameWidth);
   } else {
     comp.rect = ClipToFrame(comp.rect, pkg.frameWidth, pkg.frameHeight);

@@ -14,7 +14,8 @@ struct Player;
 class FlowReader;
 
 inline constexpr int32_t kTileRefBase = 43;  // '+' is digit 0, 'z' digit 79
-inline constexpr int32_t kMaxTileRef = 80 * 80 * 80 * 80 - 1;
+inline constexpr int32_t kTileRefRadix = 80;
+inline constexpr int32_t kMaxTileRef = kTileRefRadix * kTileRefRadix * kTileRefRadix * kTileRefRadix - 1;
 
 // Tile number of four TileRef characters; no range check.
 int32_t DecodeTileRef(const char* c);
@@ -27,9 +28,16 @@ struct UpdateRect {
   int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 
-// What the mode line says: 'F' Full, 'O' Overlay, 'S' Cutout, or another letter.
+// The letter of a frame's mode line; any other letter is kept as read.
+enum FrameMode : char {
+  kModeFull = 'F',
+  kModeOverlay = 'O',
+  kModeCutout = 'S',
+};
+
+// What the mode line says: a FrameMode, or another letter.
 struct FrameComposition {
-  char mode = 'F';
+  char mode = kModeFull;
   UpdateRect rect;
 };
 

@@ -21,7 +21,7 @@ void FrameCoordinates(const Player& p, intptr_t lParam, int32_t& x, int32_t& y) 
   const int64_t scale = p.geometry.scale;
   int64_t fx = platform::ParamX(lParam) * 1000 / scale;
   int64_t fy = platform::ParamY(lParam) * 1000 / scale;
-  if (p.settings.ScreenFill == 0 && p.previousMode == 'S') {
+  if (p.settings.ScreenFill == 0 && p.previousMode == kModeCutout) {
     fx += p.subOrigin[0];
     fy += p.subOrigin[1];
   }
@@ -45,7 +45,7 @@ intptr_t HitTest(Player& p, platform::Window window, intptr_t lParam) {
   int64_t y = (platform::ParamY(lParam) - r.top) * 1000 / scale;
   if (x < 0) x = 9999;
   if (y < 0) y = 9999;
-  if (p.settings.ScreenFill == 0 && p.previousMode == 'S') {
+  if (p.settings.ScreenFill == 0 && p.previousMode == kModeCutout) {
     x += p.subOrigin[0];
     y += p.subOrigin[1];
   }
@@ -73,7 +73,7 @@ void LeftPress(Player& p, platform::Window window, intptr_t lParam) {
       return;
     }
   }
-  const int r = DispatchEvent(p, -1, 'L', x, y);
+  const int r = DispatchEvent(p, -1, kEventLeftDown, x, y);
   if (r == -1 && p.history.Top() == p.currentFrame) ShowFrame(p, p.currentFrame);
 }
 
@@ -81,8 +81,8 @@ void KeyDown(Player& p, int k) {
   if (!p.actions.Empty()) {
     for (int i = 0; i < kMaxActions && p.actions.slots[i].target != kTargetEnd; ++i) {
       const FrameAction& a = p.actions.slots[i];
-      if (a.command == 'K' && a.arg1 != 0 && a.arg1 == k) {
-        DispatchEvent(p, i, 'K', k, 0);
+      if (a.command == kCommandKeyDown && a.arg1 != 0 && a.arg1 == k) {
+        DispatchEvent(p, i, kEventKey, k, 0);
         return;
       }
     }
@@ -119,7 +119,7 @@ void KeyDown(Player& p, int k) {
       if (s.helpLocked) s.notesOn = 0;
       break;
     default:
-      DispatchEvent(p, -1, 'K', k, 0);
+      DispatchEvent(p, -1, kEventKey, k, 0);
       break;
   }
 }
@@ -188,19 +188,19 @@ intptr_t MainWindowProc(platform::Window window, uint32_t message, uintptr_t wPa
       break;
     case platform::kWmMouseMove:
       FrameCoordinates(p, lParam, x, y);
-      DispatchEvent(p, -1, 'M', x, y);
+      DispatchEvent(p, -1, kEventMove, x, y);
       break;
     case platform::kWmLButtonDown:
       LeftPress(p, window, lParam);
       break;
     case platform::kWmLButtonUp:
       FrameCoordinates(p, lParam, x, y);
-      DispatchEvent(p, -1, 'U', x, y);
+      DispatchEvent(p, -1, kEventUp, x, y);
       break;
     case platform::kWmRButtonDown:
       platform::SetForegroundWindow(window);
       FrameCoordinates(p, lParam, x, y);
-      DispatchEvent(p, -1, 'R', x, y);
+      DispatchEvent(p, -1, kEventRightDown, x, y);
       break;
     case kShowFrameMessage:
       ShowFrame(p, static_cast<int32_t>(static_cast<intptr_t>(wParam)),

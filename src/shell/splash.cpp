@@ -104,7 +104,7 @@ void PaintSplash(Player& p, platform::Window window) {
   const ScopedFont status(s.NotesFont, 30);
   platform::SetCursorShape(platform::kIdcArrow);
   const char* text = "  Click anywhere in this window to run the demo...  ";
-  if (p.index.indexState.load() == 0) {
+  if (p.index.indexState.load() == kIndexBuilding) {
     text = "  Initializing - please wait...";
     platform::SetCursorShape(platform::kIdcWait);
   }
@@ -167,7 +167,7 @@ void RunSplash(void* argument) {
   // Published once shown, so that start-up never sees it invisible before
   // the presenter had a chance to dismiss it.
   p.splashWindow.store(static_cast<intptr_t>(window));
-  while (p.index.indexState.load() == 0) platform::Sleep(100);
+  while (p.index.indexState.load() == kIndexBuilding) platform::Sleep(100);
   PaintSplash(p, window);
   SplashLoop loop{&p, window, false};
   platform::RunMessageLoop(AfterDispatch, &loop);

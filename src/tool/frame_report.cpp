@@ -145,13 +145,13 @@ std::string TargetText(const demo::Player& player, int32_t target) {
 
 const char* CommandWord(int32_t command) {
   switch (command) {
-    case 'L': return "LeftClick";
-    case 'R': return "RightClick";
-    case 'U': return "Up";
-    case 'M': return "MouseOver";
-    case 'E': return "ExitRect";
-    case 'K': return "KeyDown";
-    case 'T': return "Timer";
+    case demo::kCommandLeftClick: return "LeftClick";
+    case demo::kCommandRightClick: return "RightClick";
+    case demo::kCommandUp: return "Up";
+    case demo::kCommandMouseOver: return "MouseOver";
+    case demo::kCommandExitRect: return "ExitRect";
+    case demo::kCommandKeyDown: return "KeyDown";
+    case demo::kCommandTimer: return "Timer";
     default: return "?";
   }
 }

@@ -24,11 +24,11 @@ constexpr int kLabelHeight = 14;
 
 Colour KindColour(int32_t command) {
   switch (command) {
-    case 'L': return {220, 20, 20};
-    case 'R': return {190, 0, 190};
-    case 'U': return {240, 120, 0};
-    case 'M': return {20, 90, 230};
-    case 'E': return {0, 140, 140};
+    case demo::kCommandLeftClick: return {220, 20, 20};
+    case demo::kCommandRightClick: return {190, 0, 190};
+    case demo::kCommandUp: return {240, 120, 0};
+    case demo::kCommandMouseOver: return {20, 90, 230};
+    case demo::kCommandExitRect: return {0, 140, 140};
     default: return {60, 60, 60};
   }
 }
@@ -99,14 +99,14 @@ void DrawHotspots(demo::Player& player, const FrameReport& frame, demo::FrameIma
   std::vector<std::string> unplaced;
   for (const demo::FrameAction& a : frame.actions) {
     std::string text = std::string(CommandWord(a.command));
-    if (a.command == 'K') {
+    if (a.command == demo::kCommandKeyDown) {
       text += a.arg1 ? " " + std::to_string(a.arg1) : " (any key)";
-    } else if (a.command == 'T') {
+    } else if (a.command == demo::kCommandTimer) {
       // The player waits 50 ms less than a Timer says, and one screen refresh for 55 or less.
       text += " " + std::to_string(a.arg1) + (a.arg1 > 55 ? " (waits " + std::to_string(a.arg1 - 50) + " ms)" : " (one screen refresh)");
     }
     text += " -> " + ShortTarget(player, a.target);
-    if (a.command == 'K' || a.command == 'T') {
+    if (a.command == demo::kCommandKeyDown || a.command == demo::kCommandTimer) {
       unplaced.push_back(text);
       continue;
     }
@@ -116,18 +116,18 @@ void DrawHotspots(demo::Player& player, const FrameReport& frame, demo::FrameIma
     int same = 0;
     for (const demo::FrameAction& b : frame.actions) {
       if (&b == &a) break;
-      same += b.command != 'K' && b.command != 'T' && b.arg1 == a.arg1 && b.arg2 == a.arg2;
+      same += b.command != demo::kCommandKeyDown && b.command != demo::kCommandTimer && b.arg1 == a.arg1 && b.arg2 == a.arg2;
     }
     const bool above = a.arg2 >= (same + 1) * kLabelHeight;
     canvas.Label(a.arg1, above ? a.arg2 - (same + 1) * kLabelHeight : a.arg4 + 1 + same * kLabelHeight, text, c);
   }
   for (size_t i = 0; i < unplaced.size(); ++i)
-    canvas.Label(0, h - static_cast<int>(unplaced.size() - i) * kLabelHeight, unplaced[i], KindColour('K'));
+    canvas.Label(0, h - static_cast<int>(unplaced.size() - i) * kLabelHeight, unplaced[i], KindColour(demo::kCommandKeyDown));
 
   // Shift glides the pointer to the middle of the first action, when it has a place.
   if (!frame.actions.empty()) {
     const demo::FrameAction& a = frame.actions[0];
-    if (a.command == 'L' || a.command == 'R' || a.command == 'M') canvas.Cross((a.arg1 + a.arg3) / 2, (a.arg2 + a.arg4) / 2, kGlide);
+    if (a.command == demo::kCommandLeftClick || a.command == demo::kCommandRightClick || a.command == demo::kCommandMouseOver) canvas.Cross((a.arg1 + a.arg3) / 2, (a.arg2 + a.arg4) / 2, kGlide);
   }
 }
 

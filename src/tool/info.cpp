@@ -142,7 +142,7 @@ void WriteText(const demo::Player& player, int64_t tiles, const StampCheck& stam
     std::fprintf(o, "  #%d \"%s\" at byte %lld", f.index, Printable(f.name).c_str(),
                  static_cast<long long>(f.offset));
     const demo::FrameComposition& c = f.composition;
-    if (c.mode != 'F')
+    if (c.mode != demo::kModeFull)
       std::fprintf(o, ", mode '%s' %d,%d,%d,%d", Printable(std::string(1, c.mode)).c_str(),
                    c.rect.x1, c.rect.y1, c.rect.x2, c.rect.y2);
     std::fputc('\n', o);

@@ -154,7 +154,7 @@ class Linter {
   int64_t homeLine_ = 0;
   int64_t firstDollarLine_ = 0;
   // The frame in hand: its mode and its action lines with their line numbers.
-  char mode_ = 'F';
+  char mode_ = demo::kModeFull;
   std::vector<std::pair<int64_t, demo::FrameAction>> actionLines_;
   // Frames leading on by a timer too short to wait: frame -> (line, target).
   std::map<int32_t, std::pair<int64_t, int32_t>> timers_;
@@ -265,11 +265,11 @@ void Linter::CheckFrame(int32_t f) {
   }
   reader_.Read();
   const demo::FlowReader& flow = reader_.Flow();
-  mode_ = 'F';
+  mode_ = demo::kModeFull;
   if (flow.At(0) == '!') {
     const demo::FrameComposition c = demo::ParseModeLine(flow.Line(), flow.Length());
     mode_ = c.mode;
-    if (c.mode != 'F') CheckRect(reader_.Line(), "the mode line's rectangle", c.rect.x1, c.rect.y1, c.rect.x2, c.rect.y2);
+    if (c.mode != demo::kModeFull) CheckRect(reader_.Line(), "the mode line's rectangle", c.rect.x1, c.rect.y1, c.rect.x2, c.rect.y2);
     reader_.Read();
   }
   if (flow.At(0) != '$') {
@@ -317,7 +317,7 @@ void Linter::CheckFrame(int32_t f) {
   if (edges_[static_cast<size_t>(f)].empty())
     Warn(LineOf(f), "frame " + Named(f) + " has no way on: no action leads to a frame, back or out, and no timer moves on");
   for (const auto& [line, a] : actionLines_)
-    if (a.command == 'T' && a.target >= 0 && a.arg1 >= kFirstTooShort && a.arg1 < kShortestTimer)
+    if (a.command == demo::kCommandTimer && a.target >= 0 && a.arg1 >= kFirstTooShort && a.arg1 < kShortestTimer)
       timers_[f] = {line, a.target};
   if (flow.At(0) == '#') CheckNotes(f);
 }
@@ -325,7 +325,7 @@ void Linter::CheckFrame(int32_t f) {
 // A left press in the title band's close or minimise area does that, whatever
 // hotspot lies there.
 void Linter::CheckTitleBand(int64_t line, const demo::FrameAction& a) {
-  if (a.command != 'L') return;
+  if (a.command != demo::kCommandLeftClick) return;
   const int64_t w = pkg_.frameWidth, band = p_.settings.TitleBarHeight, edge = p_.settings.CloseRightEdge;
   if (band <= 0 || edge <= 0 || a.arg2 >= band || a.arg3 <= w - 3 * edge) return;
   const bool close = a.arg3 > w - edge;
@@ -382,7 +382,7 @@ void Linter::CheckNotes(int32_t f) {
                    "-pixel-wide frame: the player cuts it off at both sides; break the lines or make NotesFontSize "
                    "smaller");
   // A cut-out frame measures the box on its window, which only playing shows.
-  if (mode_ == 'S' && p_.settings.ScreenFill == 0) return;
+  if (mode_ == demo::kModeCutout && p_.settings.ScreenFill == 0) return;
   const demo::NotesBox box = demo::PlaceNotesBox(p_, notesFont_, place, notes, nullptr);
   for (const auto& [actionLine, a] : actionLines_) {
     if (!std::strchr("LRUM", a.command)) continue;

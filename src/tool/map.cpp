@@ -83,12 +83,12 @@ std::vector<uint8_t> Shrink(const demo::FrameImage& image, int w, int h, int tw,
 
 const char* KindClass(int32_t command) {
   switch (command) {
-    case 'L': return "L";
-    case 'R': return "R";
-    case 'U': return "U";
-    case 'M': return "M";
-    case 'E': return "E";
-    case 'K': return "K";
+    case demo::kCommandLeftClick: return "L";
+    case demo::kCommandRightClick: return "R";
+    case demo::kCommandUp: return "U";
+    case demo::kCommandMouseOver: return "M";
+    case demo::kCommandExitRect: return "E";
+    case demo::kCommandKeyDown: return "K";
     default: return "T";
   }
 }
@@ -255,12 +255,12 @@ int RunMap(const std::vector<std::string>& args) {
     std::string list;
     for (const demo::FrameAction& a : r.actions) {
       std::string what = CommandWord(a.command);
-      if (a.command == 'K') what += a.arg1 ? " " + std::to_string(a.arg1) : " (any key)";
-      else if (a.command == 'T')
+      if (a.command == demo::kCommandKeyDown) what += a.arg1 ? " " + std::to_string(a.arg1) : " (any key)";
+      else if (a.command == demo::kCommandTimer)
         what += " " + std::to_string(a.arg1) + (a.arg1 > 55 ? " (waits " + std::to_string(a.arg1 - 50) + " ms)" : " (one screen refresh)");
       else what += " " + std::to_string(a.arg1) + "," + std::to_string(a.arg2) + "," + std::to_string(a.arg3) + "," + std::to_string(a.arg4);
       list += std::string("<li class=\"") + KindClass(a.command) + "\">" + Html(what) + " &rarr; " + link(a.target) + "</li>";
-      if (a.command == 'K' || a.command == 'T') continue;
+      if (a.command == demo::kCommandKeyDown || a.command == demo::kCommandTimer) continue;
       const int x1 = std::clamp(a.arg1, 0, w), y1 = std::clamp(a.arg2, 0, h);
       const int x2 = std::clamp(a.arg3 + 1, x1, w), y2 = std::clamp(a.arg4 + 1, y1, h);
       const bool toFrame = a.target >= 0 && a.target < count;

@@ -106,7 +106,7 @@ int RunRender(const std::vector<std::string>& args) {
   OpenFlow(*player, flow);
   demo::FrameComposition last;
   for (int32_t f : sequence) last = ComposeFrame(*player, flow, f);
-  if (last.mode != 'F' && !haveAfter)
+  if (last.mode != demo::kModeFull && !haveAfter)
     std::fprintf(stderr,
                  "demotool render: note: frame \"%s\" draws only %d,%d-%d,%d over the frame shown before it "
                  "(mode '%s'); give --after FRAME to render it in place\n",

@@ -145,7 +145,7 @@ platform::Point OnScreen(const demo::Player& player, bool frameCoords, int x, in
   const demo::DisplayGeometry& g = player.geometry;
   int64_t sx = g.offsetX + r.left + static_cast<int64_t>(x) * g.scale / 1000;
   int64_t sy = g.offsetY + r.top + static_cast<int64_t>(y) * g.scale / 1000;
-  if (player.settings.ScreenFill == 0 && player.previousMode == 'S') {
+  if (player.settings.ScreenFill == 0 && player.previousMode == demo::kModeCutout) {
     // A cut-out window starts at its rectangle's corner.
     sx -= static_cast<int64_t>(player.subOrigin[0]) * g.scale / 1000;
     sy -= static_cast<int64_t>(player.subOrigin[1]) * g.scale / 1000;

@@ -116,7 +116,7 @@ int64_t Unpacker::Run() {
       composition = demo::ParseModeLine(line.data(), static_cast<int>(line.size()));
     } else if (role == LineRole::kTile) {
       const int len = static_cast<int>(line.size());
-      if (composition.mode == 'F') {
+      if (composition.mode == demo::kModeFull) {
         demo::ComposeFull(line.data(), len, stack, frame, pkg_.frameHeight, pkg_.frameWidth);
       } else {
         demo::UpdateRect rect = demo::ClipToFrame(composition.rect, pkg_.frameWidth, pkg_.frameHeight);
