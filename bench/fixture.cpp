@@ -156,10 +156,10 @@ void Load(const std::string& dir) {
   p.out = std::fopen("/dev/null", "w");
   if (!p.out) throw std::runtime_error("cannot open /dev/null");
   try {
-    demo::LocateContent(p);
-    demo::ReadSettings(p);
+    demo::Require(p, demo::LocateContent(p.package));
+    demo::Require(p, demo::LoadSettings(p));
     demo::CreateFrameBuffers(p);
-    demo::BuildFrameIndex(p);
+    demo::Require(p, demo::IndexFrames(p));
   } catch (const platform::ProcessEnded& e) {
     throw std::runtime_error("the player ended while starting (status " + std::to_string(e.status) + ")");
   }
@@ -175,7 +175,8 @@ void ComposeWithPlayer(demo::Player& player, int32_t frame) {
   flow.Seek(player.index.recordOffsets[frame]);
   flow.ReadLine();  // the name line
   player.currentFrame = frame;
-  demo::ReadFrameImageLines(player, flow, player.frameBuffer);
+  demo::FrameComposition comp;
+  demo::Require(player, demo::ReadFrameImageLines(pkg, flow, player.frameBuffer, comp));
 }
 
 void CopyRows(const Content& c, const FrameRecord& frame, uint8_t* image) {

@@ -14,7 +14,7 @@ void BM_IndexCore(benchmark::State& state) {
   demo::Player& player = *bench::Shared().player;
   for (auto _ : state) {
     try {
-      demo::BuildFrameIndex(player);
+      demo::Require(player, demo::IndexFrames(player));
     } catch (const platform::ProcessEnded&) {
       state.SkipWithError("the player ended while indexing");
       break;

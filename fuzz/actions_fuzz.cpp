@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static demo::Player& p = [] () -> demo::Player& {
     // Targets name frames of a small demo.
     demo::Player& player = fuzz::UseSideFiles("~home\n$+++++++,\n~next\n$++++\n~a\n$++++\n", 64, 2);
-    demo::BuildFrameIndex(player);
+    demo::Require(player, demo::IndexFrames(player));
     return player;
   }();
   p.actions.Clear();

@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int height = 1 + (data[0] | data[1] << 8) % demo::kImageHeight;
   const std::string_view flow = fuzz::Bytes(data + 2, size - 2);
   demo::Player& p = fuzz::UseSideFiles(flow, 64, height);
-  if (fuzz::Guard([&] { demo::ReadSettings(p); }) != -1) return 0;
-  if (fuzz::Guard([&] { demo::BuildFrameIndex(p); }) != -1) return 0;
+  if (!demo::LoadSettings(p).ok()) return 0;
+  if (!demo::IndexFrames(p).ok()) return 0;
   const demo::FrameIndex& index = p.index;
   fuzz::Check(index.lastFrame >= -1 && index.lastFrame < demo::kMaxFrames);
   int64_t previous = -1;
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A name as a presenter would type it: the first line of the content.
   const std::string_view first = flow.substr(0, flow.find('\n'));
   const std::string argument(first.substr(0, 200));
-  const int32_t found = demo::FindFrameByName(p, argument.c_str());
+  const int32_t found = demo::FindFrameByName(p.index, argument.c_str());
   fuzz::Check(found >= -1 && found <= index.lastFrame);
   const int32_t start = demo::ChooseStartFrame(p, argument.c_str());
   fuzz::Check(start >= 0 && start <= std::max(index.lastFrame, 0));

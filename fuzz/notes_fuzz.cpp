@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view flow = fuzz::Bytes(data + 4, size - 4);
   demo::Player& p = fuzz::UseSideFiles(flow, width, height);
   if (!p.notesFont) p.notesFont = platform::CreateTextFont("Trebuchet MS", 20, 2000);
-  if (fuzz::Guard([&] { demo::ReadSettings(p); }) != -1) return 0;
-  if (fuzz::Guard([&] { demo::BuildFrameIndex(p); }) != -1) return 0;
+  if (!demo::LoadSettings(p).ok()) return 0;
+  if (!demo::IndexFrames(p).ok()) return 0;
 
   const int64_t end = static_cast<int64_t>(flow.size());
   demo::FlowReader reader;

@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (data[0] & 1) file = "MZ" + demo::ContentMarker();
   file.append(fuzz::Bytes(data + 1, size - 1));
   headless::SetProgramPath(fuzz::WriteScratch("program.bin", file));
-  const int status = fuzz::Guard([&] { demo::LocateContent(p); });
-  if (status != -1) return 0;
+  if (!demo::LocateContent(p.package).ok()) return 0;
   const demo::DemoPackage& pkg = p.package;
   // Accepted content lies inside the file and has a usable frame size.
   fuzz::Check(pkg.frameWidth >= 1 && pkg.frameWidth <= demo::kImageWidth);
@@ -25,11 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Check(pkg.stackBase == pkg.flowEnd);
   }
   p.index.lastFrame = -1;
-  const int read = fuzz::Guard([&] {
-    demo::ReadSettings(p);
-    demo::BuildFrameIndex(p);
-  });
-  if (read != -1) return 0;
+  if (!demo::LoadSettings(p).ok() || !demo::IndexFrames(p).ok()) return 0;
   for (int32_t f = 0; f <= p.index.lastFrame; ++f)
     fuzz::Check(p.index.recordOffsets[f] >= pkg.flowStart && p.index.recordOffsets[f] < pkg.flowEnd);
   return 0;

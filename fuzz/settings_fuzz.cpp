@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int width = 1 + (data[0] | data[1] << 8) % demo::kImageWidth;
   const int height = 1 + (data[2] | data[3] << 8) % demo::kImageHeight;
   demo::Player& p = fuzz::UseSideFiles(fuzz::Bytes(data + 4, size - 4), width, height);
-  if (fuzz::Guard([&] { demo::ReadSettings(p); }) != -1) return 0;
+  if (!demo::LoadSettings(p).ok()) return 0;
   const demo::PlayerSettings& s = p.settings;
   fuzz::Check(s.WindowText.size() <= demo::kMaxTextChars && s.HomeFrame.size() <= demo::kMaxTextChars);
   fuzz::Check(s.NotesFont.size() <= demo::kMaxFaceChars);

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return platform::MakeWindow("RXDsplash", "", platform::kStyleSplash, 10, 10, 750, 570);
   }();
   demo::Player& p = fuzz::UseSideFiles(fuzz::Bytes(data + 1, size - 1), 64, 32);
-  if (fuzz::Guard([&] { demo::ReadSettings(p); }) != -1) return 0;
+  if (!demo::LoadSettings(p).ok()) return 0;
   p.splashPackage = p.package;
   // The status line reads how far the index has come.
   p.index.indexState.store(data[0] & 1 ? 2 : 0);

@@ -1,9 +1,7 @@
 // Diagnostic output, the one way the program ends, and the three frame buffers.
 #include "player.h"
 
-#include <algorithm>
 #include <cstdarg>
-#include <string>
 
 #include "plain_words.h"
 #include "platform/platform.h"
@@ -23,26 +21,47 @@ void EndProgram(Player& player, int status) {
   platform::EndProcess(status);
 }
 
-void Fail(Player& player, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  std::string printed(static_cast<size_t>(std::max(0, std::vsnprintf(nullptr, 0, format, args))), '\0');
-  std::vsnprintf(printed.data(), printed.size() + 1, format, again);
-  va_end(again);
-  va_end(args);
-  std::fputs(printed.c_str(), player.out);
+void Fail(Player& player, const Status& status) {
+  if (status.unreadable) {
+    platform::ShowMessageBox("Please UNZIP before running", "Exiting");
+    EndProgram(player, 1);
+  }
+  std::fputs(status.message.c_str(), player.out);
   std::fflush(player.out);
   platform::ExplainFailure(
-      PlainWords(format, printed, platform::WorkingFolder(), player.package.programFileName));
+      PlainWords(status.format, status.message, platform::WorkingFolder(), player.package.programFileName));
   EndProgram(player, 1);
+}
+
+void Require(Player& player, const Status& status) {
+  if (!status.ok()) Fail(player, status);
 }
 
 void CreateFrameBuffers(Player& player) {
   player.frameBuffer.Create();
   player.displayBuffer.Create();
   player.inactiveBuffer.Create();
+}
+
+Status LoadSettings(Player& player) {
+  Status read = ReadSettings(player.package, player.settings, player.out);
+  if (read.ok()) UpdateGeometry(player);
+  return read;
+}
+
+void UpdateGeometry(Player& player) {
+  ComputeDisplayGeometry(player.settings, player.package.frameWidth, player.package.frameHeight, player.geometry,
+                         player.out);
+  player.previousMode = kModeFull;
+}
+
+Status IndexFrames(Player& player) {
+  bool found = false;
+  Status built = BuildFrameIndex(
+      player.package, player.index, player.out,
+      [&player](FlowReader& flow) { return ReadInactiveLook(player.package, flow, player.inactiveBuffer); }, found);
+  if (built.ok() && !found) player.settings.InactiveUpperLeft[0] = -1;
+  return built;
 }
 
 }  // namespace demo

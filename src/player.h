@@ -9,6 +9,7 @@
 #include "content/frame_index.h"
 #include "content/package.h"
 #include "content/settings.h"
+#include "content/status.h"
 #include "flow/actions.h"
 #include "flow/show_frame.h"
 #include "flow/timer.h"
@@ -50,10 +51,18 @@ void Say(Player& player, const char* format, ...) __attribute__((format(printf, 
 
 // Ends the program: status 0 for the presenter's own endings, 1 for failures.
 [[noreturn]] void EndProgram(Player& player, int status);
-// Prints `message` and ends with status 1.
-[[noreturn]] void Fail(Player& player, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+// Says what failed (or asks for the content to be unzipped) and ends with status 1.
+[[noreturn]] void Fail(Player& player, const Status& status);
+// Ends as Fail does when `status` is a failure.
+void Require(Player& player, const Status& status);
 
 void CreateFrameBuffers(Player& player);
+
+// Reads the flow header into the settings, then computes the display geometry.
+Status LoadSettings(Player& player);
+// The display geometry for the present desktop; the next frame is placed afresh.
+void UpdateGeometry(Player& player);
+// Indexes the frames and composes the inactive look, if the flow has one.
+Status IndexFrames(Player& player);
 
 }  // namespace demo

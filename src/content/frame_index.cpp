@@ -1,12 +1,11 @@
-// Indexes the frame records of the flow text and reads the inactive look.
+// Indexes the frame records of the flow text.
 #include "content/frame_index.h"
 
 #include <cstring>
 
 #include "content/flow_reader.h"
-#include "imaging/stack.h"
+#include "content/package.h"
 #include "platform/platform.h"
-#include "player.h"
 
 namespace demo {
 
@@ -22,34 +21,22 @@ void CopyName(const FlowReader& line, std::array<char, kMaxNameChars + 1>& slot)
   slot[n] = 0;
 }
 
-void ReadInactiveFrame(Player& player, FlowReader& flow) {
-  const DemoPackage& pkg = player.package;
-  StackFile stack;
-  if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth))
-    Fail(player, "No file '%s'", pkg.stackPath.c_str());
-  flow.ReadLine(kFlowLineChars);
-  if (flow.At(0) != '$') Fail(player, "GrayFrameErr1");
-  int32_t rows = (flow.Length() - 2) / 4;
-  if (rows > kImageHeight) rows = kImageHeight;
-  ComposeFull(flow.Line(), flow.Length(), stack, player.inactiveBuffer, rows, pkg.frameWidth);
-}
-
 }  // namespace
 
-void BuildFrameIndex(Player& player) {
-  FrameIndex& index = player.index;
-  DemoPackage& pkg = player.package;
+Status BuildFrameIndex(DemoPackage& pkg, FrameIndex& index, std::FILE* out,
+                       const InactiveFrameReader& inactiveFrame, bool& inactiveFound) {
   index.indexState.store(kIndexBuilding);
   if (UsesSideFiles(pkg)) {
-    Say(player, " Using 'demoFlow.txt'\n");
+    Print(out, " Using 'demoFlow.txt'\n");
     int64_t size = platform::FileSize(pkg.flowPath);
-    if (size < 0) Fail(player, "No 'DemoFlow.txt'");
+    if (size < 0) return Failure("No 'DemoFlow.txt'");
     pkg.flowEnd = size;
   }
   FlowReader flow;
-  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) Fail(player, "NoFlowLO1");
+  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) return Failure("NoFlowLO1");
   int32_t count = 0;
-  bool inactiveRead = false, full = false;
+  bool full = false;
+  inactiveFound = false;
   int32_t lineNumber = 1;
   // Only line starts matter here: names and keywords fit in the kept part.
   constexpr int kKeep = kMaxNameChars + 2;
@@ -65,12 +52,13 @@ void BuildFrameIndex(Player& player) {
         ++count;
       } else if (!full) {
         full = true;
-        Say(player, " Frames past %d are not indexed ", kMaxFrames);
+        Print(out, " Frames past %d are not indexed ", kMaxFrames);
       }
     }
     if (first == 'I' && flow.StartsWith("InactiveFrame")) {
-      ReadInactiveFrame(player, flow);
-      inactiveRead = true;
+      const Status read = inactiveFrame(flow);
+      if (!read.ok()) return read;
+      inactiveFound = true;
       ++lineNumber;
     }
     if (flow.EndsLine()) ++lineNumber;
@@ -79,19 +67,18 @@ void BuildFrameIndex(Player& player) {
   flow.Close();
   index.lastFrame = count - 1;
   index.indexState.store(kIndexComplete);
-  if (!inactiveRead) player.settings.InactiveUpperLeft[0] = -1;
+  return {};
 }
 
-int32_t FindFrameByName(const Player& player, const char* name) {
-  const FrameIndex& index = player.index;
+int32_t FindFrameByName(const FrameIndex& index, const char* name) {
   for (int32_t i = 0; i <= index.lastFrame; ++i)
     if (std::strcmp(index.frameNames[i].data(), name) == 0) return i;
   return -1;
 }
 
-const char* FrameName(const Player& player, int32_t frame) {
-  if (frame < 0 || frame > player.index.lastFrame) return "";
-  return player.index.frameNames[frame].data();
+const char* FrameName(const FrameIndex& index, int32_t frame) {
+  if (frame < 0 || frame > index.lastFrame) return "";
+  return index.frameNames[frame].data();
 }
 
 bool NamesLaterFrame(const DemoPackage& package, const char* name) {

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "capacity.h"
 #include "content/flow_reader.h"
-#include "player.h"
 #include "platform/platform.h"
 
 namespace demo {
@@ -41,21 +41,20 @@ bool Skip(std::FILE* f, int count) {
   return true;
 }
 
-void LocateSideFiles(Player& player) {
-  DemoPackage& pkg = player.package;
+Status LocateSideFiles(DemoPackage& pkg) {
   pkg.flowPath = kSideFlowName;
   pkg.stackPath = kSideStackName;
   {
     File stack(platform::OpenFile(pkg.stackPath, "rb"));
-    if (!stack) Fail(player, "NoStack1");
+    if (!stack) return Failure("NoStack1");
     int b0 = std::fgetc(stack.get());
     int b1 = std::fgetc(stack.get());
-    if (b0 == EOF || b1 == EOF) Fail(player, "Stack file '%s' is too short to hold the frame width", pkg.stackPath.c_str());
+    if (b0 == EOF || b1 == EOF) return Failure("Stack file '%s' is too short to hold the frame width", pkg.stackPath.c_str());
     pkg.frameWidth = b0 * 256 + b1;
   }
   {
     FlowReader flow;
-    if (!flow.Open(pkg.flowPath, 0, INT64_MAX)) Fail(player, "NoFlow1");
+    if (!flow.Open(pkg.flowPath, 0, INT64_MAX)) return Failure("NoFlow1");
     bool found = false;
     while (flow.ReadLine(kFlowLineChars)) {
       if (flow.At(0) == '$') {
@@ -63,14 +62,15 @@ void LocateSideFiles(Player& player) {
         break;
       }
     }
-    if (!found) Fail(player, "BadFlow");
+    if (!found) return Failure("BadFlow");
     pkg.frameHeight = (flow.Length() - 2) / 4;
   }
   int64_t size = platform::FileSize(pkg.flowPath);
-  if (size < 0) Fail(player, "No 'DemoFlow.txt'");
+  if (size < 0) return Failure("No 'DemoFlow.txt'");
   pkg.flowStart = 0;
   pkg.flowEnd = size;
   pkg.stackBase = 2;
+  return {};
 }
 
 }  // namespace
@@ -101,20 +101,21 @@ bool ContentPresent() {
   return stack != nullptr;
 }
 
-void LocateContent(Player& player) {
-  DemoPackage& pkg = player.package;
+Status LocateContent(DemoPackage& pkg) {
   std::string path = platform::ProgramPath();
   pkg.programFileName = BaseName(path);
 
   File program(platform::OpenFile(path, "rb"));
   if (!program) {
-    platform::ShowMessageBox("Please UNZIP before running", "Exiting");
-    EndProgram(player, 1);
+    Status unreadable;
+    unreadable.unreadable = true;
+    return unreadable;
   }
   std::FILE* f = program.get();
   if (!ScanForContentMarker(f)) {
     program.reset();
-    LocateSideFiles(player);
+    Status side = LocateSideFiles(pkg);
+    if (!side.ok()) return side;
   } else {
     pkg.flowPath = path;
     pkg.stackPath = path;
@@ -125,9 +126,9 @@ void LocateContent(Player& player) {
     int64_t start = platform::FileOffset(f);
     program.reset();
     int64_t size = platform::FileSize(path);
-    if (!ok) Fail(player, "Package header of '%s' is cut short", pkg.programFileName.c_str());
+    if (!ok) return Failure("Package header of '%s' is cut short", pkg.programFileName.c_str());
     if (length < 0 || (size >= 0 && start + length > size))
-      Fail(player, "Package header of '%s' gives a flow text of %lld bytes, past the end of the file",
+      return Failure("Package header of '%s' gives a flow text of %lld bytes, past the end of the file",
            pkg.programFileName.c_str(), static_cast<long long>(length));
     pkg.frameWidth = static_cast<int32_t>(width);
     pkg.frameHeight = static_cast<int32_t>(height);
@@ -139,8 +140,9 @@ void LocateContent(Player& player) {
   }
   if (pkg.frameWidth < 1 || pkg.frameWidth > kImageWidth || pkg.frameHeight < 1 ||
       pkg.frameHeight > kImageHeight)
-    Fail(player, "Frame size %d x %d is outside 1..%d x 1..%d", pkg.frameWidth, pkg.frameHeight,
-         kImageWidth, kImageHeight);
+    return Failure("Frame size %d x %d is outside 1..%d x 1..%d", pkg.frameWidth, pkg.frameHeight, kImageWidth,
+                   kImageHeight);
+  return {};
 }
 
 }  // namespace demo

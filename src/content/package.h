@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-namespace demo {
+#include "content/status.h"
 
-struct Player;
+namespace demo {
 
 inline constexpr const char* kSideFlowName = "demoFlow.txt";
 inline constexpr const char* kSideStackName = "demoStack.rxs";
@@ -36,9 +36,9 @@ std::string ContentMarker();
 // found; otherwise the whole file has been read.
 bool ScanForContentMarker(std::FILE* file);
 
-// Fills player.package from the program file or the side files; ends the
-// program with a message when no usable content is found.
-void LocateContent(Player& player);
+// Fills `package` from the program file or the side files; a failure when no
+// usable content is found.
+Status LocateContent(DemoPackage& package);
 
 // Whether there is content to locate at all: appended to the program, or a
 // side stack file in the working folder. Reads, never fails.

@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "content/flow_reader.h"
-#include "imaging/geometry.h"
-#include "player.h"
 #include "platform/platform.h"
 
 namespace demo {
@@ -86,8 +84,7 @@ void ReadColour(const FlowReader& line, uint32_t& colour) {
 
 }  // namespace
 
-void ApplySettingsLine(Player& player, const FlowReader& line) {
-  PlayerSettings& s = player.settings;
+void ApplySettingsLine(PlayerSettings& s, const FlowReader& line, std::FILE* out) {
   if (line.StartsWith("WindowText \"")) s.WindowText = TextValue(line, 12, kMaxTextChars);
   if (line.StartsWith("WindowIconSm ")) {
     s.WindowIconSm[0] = IconNumber(line, 13);
@@ -117,7 +114,7 @@ void ApplySettingsLine(Player& player, const FlowReader& line) {
       digits.assign(line.Line() + i, static_cast<size_t>(end - i));
     }
     if (n >= 5 && n <= 49) s.NotesFontSize = n;
-    Say(player, "\n FS:%d (%s,%d) \n", s.NotesFontSize, digits.c_str(), n);
+    Print(out, "\n FS:%d (%s,%d) \n", s.NotesFontSize, digits.c_str(), n);
   }
   if (line.StartsWith("NotesBackColor=")) ReadColour(line, s.NotesBackColor);
   if (line.StartsWith("NotesTextColor=")) ReadColour(line, s.NotesTextColor);
@@ -132,8 +129,7 @@ void ApplySettingsLine(Player& player, const FlowReader& line) {
   }
 }
 
-void ReadSettings(Player& player) {
-  PlayerSettings& s = player.settings;
+Status ReadSettings(const DemoPackage& pkg, PlayerSettings& s, std::FILE* out) {
   PlayerSettings fresh;
   fresh.NotesFont = s.NotesFont;
   fresh.NotesFontSize = s.NotesFontSize;
@@ -141,21 +137,20 @@ void ReadSettings(Player& player) {
   fresh.NotesTextColor = s.NotesTextColor;
   s = fresh;
 
-  const DemoPackage& pkg = player.package;
   {
     FlowReader flow;
-    if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) Fail(player, "NoFlowEx1");
+    if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) return Failure("NoFlowEx1");
     flow.ReadLine(kShortLineChars);
     if (flow.At(0) != '~') {
       while (!flow.AtEnd()) {
-        ApplySettingsLine(player, flow);
+        ApplySettingsLine(s, flow, out);
         if (!flow.ReadLine(kFlowLineChars) || flow.At(0) == '~') break;
       }
     }
   }
   if (s.InactiveUpperLeft[1] < 0 || s.InactiveWidHeight[0] < 1 || s.InactiveWidHeight[1] < 1)
     s.InactiveUpperLeft[0] = -1;
-  ComputeDisplayGeometry(player);
+  return {};
 }
 
 }  // namespace demo

@@ -2,11 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
-namespace demo {
+#include "content/package.h"
 
-struct Player;
+namespace demo {
 
 struct PlayerSettings {
   std::string WindowText = "Tavrin Demo";
@@ -28,11 +29,11 @@ struct PlayerSettings {
   int32_t WindowRoundingStyle = 0;
 };
 
-// Resets the settings (the notes font and colours keep their values), reads
-// the header lines of the flow text and computes the display geometry.
-void ReadSettings(Player& player);
+// Resets the settings (the notes font and colours keep their values) and
+// reads the header lines of the flow text; diagnostics go to `out`.
+Status ReadSettings(const DemoPackage& package, PlayerSettings& settings, std::FILE* out);
 
 // Applies one header line to the settings; exposed for the authoring tools.
-void ApplySettingsLine(Player& player, const class FlowReader& line);
+void ApplySettingsLine(PlayerSettings& settings, const class FlowReader& line, std::FILE* out);
 
 }  // namespace demo

@@ -30,7 +30,7 @@ void DrawHelpOverlay(Player& player, int32_t frame) {
   // Side files are the author's working copy: name the frame on the screen.
   if (player.package.flowStart == 0) {
     std::string label = " Tavrin Demo - ";
-    label += FrameName(player, player.currentFrame);
+    label += FrameName(player.index, player.currentFrame);
     label += ' ';
     const int length = static_cast<int>(label.size());
     const platform::TextSize size = platform::MeasureText(font, label.data(), length);
@@ -39,7 +39,7 @@ void DrawHelpOverlay(Player& player, int32_t frame) {
   }
   if (player.settings.helpOn != 1) return;
 
-  std::string title = FrameName(player, frame);
+  std::string title = FrameName(player.index, frame);
   if (player.history.Top() != frame) title += 'p';
   if (!player.actions.Empty()) {
     const int32_t command = player.actions.slots[0].command;

@@ -161,7 +161,7 @@ void DrawFrameNotes(Player& player, FlowReader& flow, char mode) {
     ++n;
   }
   name[n] = 0;
-  const int32_t frame = FindFrameByName(player, name);
+  const int32_t frame = FindFrameByName(player.index, name);
   if (frame < 0 || player.index.recordOffsets[frame] < 0) return;
   flow.Seek(player.index.recordOffsets[frame]);
   flow.ReadLine(kFlowLineChars);

@@ -165,33 +165,36 @@ void DrawCornerMark(Player& player, int x, int y, int side) {
       SetImagePixel(player.displayBuffer, side == 0 ? x + c : x - c, y + row, 0);
 }
 
-void ShowFrame(Player& p, int32_t f, ShowCause cause) {
+Status ShowFrame(Player& p, int32_t f, ShowCause cause) {
   const FrameIndex& index = p.index;
   const bool known = f >= 0 && f <= index.lastFrame;
   if (known)
     Say(p, "Frame %d: %s\n", f, index.frameNames[f].data());
   else
     Say(p, "Frame %d: NoFrame\n", f);
-  if (!known || index.recordOffsets[f] < 0) return;
+  if (!known || index.recordOffsets[f] < 0) return {};
 
   const DemoPackage& pkg = p.package;
   FlowReader flow;
-  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) Fail(p, "No file '%s'", pkg.flowPath.c_str());
+  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) return Failure("No file '%s'", pkg.flowPath.c_str());
   flow.Seek(index.recordOffsets[f]);
   flow.ReadLine(kFlowLineChars);
   if (!NameLineMatches(flow, index.frameNames[f].data())) {
     if (platform::HasConsole()) {
       Say(p, "Reloading Offsets... \n");
       flow.Close();
-      BuildFrameIndex(p);
+      const Status rebuilt = IndexFrames(p);
+      if (!rebuilt.ok()) return rebuilt;
       Say(p, " Done\n");
     } else {
       Say(p, "Continuity ERR1");
     }
-    return;
+    return {};
   }
 
-  const FrameComposition comp = ReadFrameImageLines(p, flow, p.frameBuffer);
+  FrameComposition comp;
+  const Status read = ReadFrameImageLines(pkg, flow, p.frameBuffer, comp);
+  if (!read.ok()) return read;
   if (comp.mode == kModeCutout && p.previousMode != kModeCutout) {
     p.subOrigin[0] = comp.rect.x1;
     p.subOrigin[1] = comp.rect.y1;
@@ -217,6 +220,7 @@ void ShowFrame(Player& p, int32_t f, ShowCause cause) {
   const platform::Point at = platform::CursorPosition();
   platform::MoveCursor(at.x, at.y + 1);
   platform::MoveCursor(at.x, at.y);
+  return {};
 }
 
 void RequestFrame(Player& player, int32_t frame, intptr_t kind) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "capacity.h"
+#include "content/status.h"
 
 namespace demo {
 
@@ -22,11 +23,13 @@ struct FrameHistory {
 // frame; any other show of the frame already current is a redisplay.
 enum class ShowCause { Request, Timer };
 
-// lParam of a WM_USER+4 request: 0 from actions, keys and other programs,
+// lParam of a show-frame request: 0 from actions, keys and other programs,
 // this value from a frame's timer.
 inline constexpr intptr_t kTimerRequest = 2;
 
-void ShowFrame(Player& player, int32_t frame, ShowCause cause = ShowCause::Request);
+// Shows `frame`; a failure when its records or the stack cannot be read,
+// which the caller reports by ending the program.
+[[nodiscard]] Status ShowFrame(Player& player, int32_t frame, ShowCause cause = ShowCause::Request);
 
 // The history moves; each posts the frame to show.
 void BackOne(Player& player);

@@ -4,14 +4,12 @@
 #include <algorithm>
 
 #include "platform/platform.h"
-#include "player.h"
 
 namespace demo {
 
-void ComputeDisplayGeometry(Player& player) {
-  const PlayerSettings& s = player.settings;
-  DisplayGeometry& g = player.geometry;
-  const int64_t W = player.package.frameWidth, H = player.package.frameHeight;
+void ComputeDisplayGeometry(const PlayerSettings& s, int32_t frameWidth, int32_t frameHeight, DisplayGeometry& g,
+                            std::FILE* out) {
+  const int64_t W = frameWidth, H = frameHeight;
   platform::Rect desk = s.CoverTaskBarOk ? platform::ScreenRect() : platform::WorkArea();
   const int64_t dw = desk.right - desk.left, dh = desk.bottom - desk.top;
   // Frames are 1..3000 x 1..2400 once content is located; the guard keeps a
@@ -29,9 +27,9 @@ void ComputeDisplayGeometry(Player& player) {
   // every pointer conversion divides by it.
   if (scale < 1) scale = 1;
   g.scale = static_cast<int32_t>(scale);
-  Say(player, "\nDesktopSpace:%d,%d ScaleX,ScaleY:%d,%d ", static_cast<int>(dw), static_cast<int>(dh),
+  Print(out, "\nDesktopSpace:%d,%d ScaleX,ScaleY:%d,%d ", static_cast<int>(dw), static_cast<int>(dh),
       static_cast<int>(sx), static_cast<int>(sy));
-  Say(player, " BMP:%d,%d Scale=%d  ", static_cast<int>(W), static_cast<int>(H), g.scale);
+  Print(out, " BMP:%d,%d Scale=%d  ", static_cast<int>(W), static_cast<int>(H), g.scale);
   g.offsetX = g.offsetY = 0;
   if (s.ScreenFill == 1 || s.ScreenFill == 2) {
     g.offsetX = static_cast<int32_t>(std::max<int64_t>(0, (dw - W * scale / kScaleOne) / 2));
@@ -42,8 +40,7 @@ void ComputeDisplayGeometry(Player& player) {
     g.fullWidth = static_cast<int32_t>(W * scale / kScaleOne);
     g.fullHeight = static_cast<int32_t>(H * scale / kScaleOne);
   }
-  player.previousMode = kModeFull;
-  Say(player, "\nFullSize: %d,%d Offsets: %d,%d ", g.fullWidth, g.fullHeight, g.offsetX, g.offsetY);
+  Print(out, "\nFullSize: %d,%d Offsets: %d,%d ", g.fullWidth, g.fullHeight, g.offsetX, g.offsetY);
 }
 
 }  // namespace demo

@@ -2,10 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+
+#include "content/settings.h"
 
 namespace demo {
-
-struct Player;
 
 // Scales are per mille: frame pixels shown 1:1.
 inline constexpr int32_t kScaleOne = 1000;
@@ -17,6 +18,9 @@ struct DisplayGeometry {
   int32_t windowX = 0, windowY = 0;
 };
 
-void ComputeDisplayGeometry(Player& player);
+// Scale, offsets and full size (the window's place is kept) for frames of
+// the given size on this desktop; diagnostics go to `out`.
+void ComputeDisplayGeometry(const PlayerSettings& settings, int32_t frameWidth, int32_t frameHeight,
+                            DisplayGeometry& geometry, std::FILE* out);
 
 }  // namespace demo

@@ -7,7 +7,6 @@
 #include "content/flow_reader.h"
 #include "imaging/stack.h"
 #include "platform/platform.h"
-#include "player.h"
 
 namespace demo {
 
@@ -51,13 +50,14 @@ bool Near(uint8_t a, uint8_t b, int tolerance) { return std::abs(static_cast<int
 
 }  // namespace
 
-std::vector<uint8_t> MakeWindowIcon(Player& player) {
-  const DemoPackage& pkg = player.package;
-  const int x = player.settings.WindowIconSm[0], y = player.settings.WindowIconSm[1];
-  const int tolerance = player.settings.WindowIconSm[2];
+Status MakeWindowIcon(const DemoPackage& pkg, const PlayerSettings& settings, std::FILE* out,
+                      std::vector<uint8_t>& icon) {
+  icon.clear();
+  const int x = settings.WindowIconSm[0], y = settings.WindowIconSm[1];
+  const int tolerance = settings.WindowIconSm[2];
   FlowReader flow;
   if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) {
-    Say(player, "NoFlowExICON1");
+    Print(out, "NoFlowExICON1");
     return {};
   }
   while (true) {
@@ -78,7 +78,8 @@ std::vector<uint8_t> MakeWindowIcon(Player& player) {
   flow.Close();
 
   StackFile stack;
-  if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth)) Fail(player, "No file-icon '%s'", pkg.stackPath.c_str());
+  if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth))
+    return Failure("No file-icon '%s'", pkg.stackPath.c_str());
   std::vector<uint8_t> bytes = IconHeader();
   bytes.reserve(kIconFileBytes);
   uint8_t mask[kSide][4] = {};
@@ -96,7 +97,8 @@ std::vector<uint8_t> MakeWindowIcon(Player& player) {
     }
   }
   for (const auto& m : mask) bytes.insert(bytes.end(), m, m + 4);
-  return bytes;
+  icon = std::move(bytes);
+  return {};
 }
 
 }  // namespace demo

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "content/flow_reader.h"
-#include "player.h"
 #include "platform/platform.h"
 
 namespace demo {
@@ -192,25 +191,34 @@ void ComposeRect(const char* tileLine, int lineLength, const UpdateRect& rect, S
   }
 }
 
-FrameComposition ReadFrameImageLines(Player& player, FlowReader& flow, FrameImage& image) {
-  const DemoPackage& pkg = player.package;
-  FrameComposition comp;
+Status ReadInactiveLook(const DemoPackage& pkg, FlowReader& flow, FrameImage& image) {
+  StackFile stack;
+  if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth)) return Failure("No file '%s'", pkg.stackPath.c_str());
+  flow.ReadLine(kFlowLineChars);
+  if (flow.At(0) != '$') return Failure("GrayFrameErr1");
+  int32_t rows = (flow.Length() - 2) / 4;
+  if (rows > kImageHeight) rows = kImageHeight;
+  ComposeFull(flow.Line(), flow.Length(), stack, image, rows, pkg.frameWidth);
+  return {};
+}
+
+Status ReadFrameImageLines(const DemoPackage& pkg, FlowReader& flow, FrameImage& image, FrameComposition& comp) {
+  comp = FrameComposition();
   flow.ReadLine(kFlowLineChars);
   if (flow.At(0) == '!') {
     comp = ParseModeLine(flow.Line(), flow.Length());
     flow.ReadLine(kFlowLineChars);
   }
-  if (flow.At(0) != '$') Fail(player, "FormatError24");
+  if (flow.At(0) != '$') return Failure("FormatError24");
   StackFile stack;
-  if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth))
-    Fail(player, "No file '%s'", pkg.stackPath.c_str());
+  if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth)) return Failure("No file '%s'", pkg.stackPath.c_str());
   if (comp.mode == kModeFull) {
     ComposeFull(flow.Line(), flow.Length(), stack, image, pkg.frameHeight, pkg.frameWidth);
   } else {
     comp.rect = ClipToFrame(comp.rect, pkg.frameWidth, pkg.frameHeight);
     ComposeRect(flow.Line(), flow.Length(), comp.rect, stack, image, pkg.frameWidth);
   }
-  return comp;
+  return {};
 }
 
 }  // namespace demo

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "content/package.h"
+#include "content/status.h"
 #include "imaging/frame_image.h"
 
 namespace demo {
 
-struct Player;
 class FlowReader;
 
 inline constexpr int32_t kTileRefBase = 43;  // '+' is digit 0, 'z' digit 79
@@ -85,8 +86,12 @@ void ComposeRect(const char* tileLine, int lineLength, const UpdateRect& rect, S
 UpdateRect ClipToFrame(const UpdateRect& rect, int32_t width, int32_t height);
 
 // Reads the optional mode line and the tile line that follow a name line and
-// composes the frame into `image`. Ends the program on a missing tile line or
-// stack file. The returned rectangle is clipped to the frame.
-FrameComposition ReadFrameImageLines(Player& player, FlowReader& flow, FrameImage& image);
+// composes the frame into `image`; a failure on a missing tile line or stack
+// file. The rectangle in `comp` is clipped to the frame.
+Status ReadFrameImageLines(const DemoPackage& package, FlowReader& flow, FrameImage& image, FrameComposition& comp);
+
+// Composes the inactive look from the tile line after an "InactiveFrame"
+// line, which `flow` has just read.
+Status ReadInactiveLook(const DemoPackage& package, FlowReader& flow, FrameImage& image);
 
 }  // namespace demo

@@ -74,7 +74,7 @@ void LeftPress(Player& p, platform::Window window, intptr_t lParam) {
     }
   }
   const int r = DispatchEvent(p, -1, kEventLeftDown, x, y);
-  if (r == -1 && p.history.Top() == p.currentFrame) ShowFrame(p, p.currentFrame);
+  if (r == -1 && p.history.Top() == p.currentFrame) Require(p, ShowFrame(p, p.currentFrame));
 }
 
 void KeyDown(Player& p, int k) {
@@ -104,7 +104,7 @@ void KeyDown(Player& p, int k) {
       if (!p.actions.Empty() && p.actions.slots[0].target >= 0) RequestFrame(p, p.actions.slots[0].target);
       break;
     case kHome: {
-      const int32_t home = FindFrameByName(p, s.HomeFrame.c_str());
+      const int32_t home = FindFrameByName(p.index, s.HomeFrame.c_str());
       RequestFrame(p, home < 0 ? 0 : home);
       break;
     }
@@ -134,7 +134,7 @@ void CreateMainWindow(Player& p) {
   windowClass.background = 0;
   const int32_t* icon = p.settings.WindowIconSm;
   const bool makeIcon = icon[0] >= 0 && icon[1] >= 0 && icon[2] >= 1;
-  if (makeIcon) windowClass.smallIcon = MakeWindowIcon(p);
+  if (makeIcon) Require(p, MakeWindowIcon(p.package, p.settings, p.out, windowClass.smallIcon));
   if (!platform::RegisterWindowClass(windowClass)) {
     platform::ShowMessageBox("ClassReg Failed", "Exiting");
     EndProgram(p, 1);
@@ -169,19 +169,19 @@ intptr_t MainWindowProc(platform::Window window, uint32_t message, uintptr_t wPa
       platform::PostQuitMessage(0);
       break;
     case platform::kWmPaint:
-      ShowFrame(p, p.history.Top());
+      Require(p, ShowFrame(p, p.history.Top()));
       break;
     case platform::kWmClose:
       platform::DestroyWindow(window);
       EndProgram(p, 0);
     case platform::kWmDisplayChange:
-      ComputeDisplayGeometry(p);
+      UpdateGeometry(p);
       platform::SendToWindow(window, kShowFrameMessage, static_cast<uintptr_t>(p.history.At(0)), 0);
       break;
     case platform::kWmNcHitTest:
       return HitTest(p, window, lParam);
     case platform::kWmNcActivate:
-      if (platform::IsWindowVisible(window) && wParam == 1) ShowFrame(p, p.history.Top());
+      if (platform::IsWindowVisible(window) && wParam == 1) Require(p, ShowFrame(p, p.history.Top()));
       break;
     case platform::kWmKeyDown:
       KeyDown(p, static_cast<int>(wParam));
@@ -203,12 +203,12 @@ intptr_t MainWindowProc(platform::Window window, uint32_t message, uintptr_t wPa
       DispatchEvent(p, -1, kEventRightDown, x, y);
       break;
     case kShowFrameMessage:
-      ShowFrame(p, static_cast<int32_t>(static_cast<intptr_t>(wParam)),
-                lParam == kTimerRequest ? ShowCause::Timer : ShowCause::Request);
+      Require(p, ShowFrame(p, static_cast<int32_t>(static_cast<intptr_t>(wParam)),
+                           lParam == kTimerRequest ? ShowCause::Timer : ShowCause::Request));
       break;
     case kQueryFrameMessage:
       platform::SendToWindow(static_cast<platform::Window>(lParam), platform::kWmSetText, 0,
-                             reinterpret_cast<intptr_t>(FrameName(p, p.currentFrame)));
+                             reinterpret_cast<intptr_t>(FrameName(p.index, p.currentFrame)));
       break;
     default:
       break;

@@ -58,12 +58,12 @@ int RunPlayer(Player& player, const char* argument) {
     Inform(argument);
     return 0;
   }
-  LocateContent(player);
+  Require(player, LocateContent(player.package));
   if (AsksForInformation(argument) && !NamesLaterFrame(player.package, argument)) {
     Inform(argument);
     return 0;
   }
-  ReadSettings(player);
+  Require(player, LoadSettings(player));
   player.systemFont = platform::CreateTextFont("System", 20, 2000);
   player.notesFont = platform::CreateTextFont(player.settings.NotesFont, player.settings.NotesFontSize, 2000);
   CreateMainWindow(player);
@@ -81,7 +81,7 @@ int RunPlayer(Player& player, const char* argument) {
     }
   }
   CreateFrameBuffers(player);
-  BuildFrameIndex(player);
+  Require(player, IndexFrames(player));
   player.startFrame = ChooseStartFrame(player, argument);
   player.history.entries[0] = player.startFrame;
   player.history.top = 0;

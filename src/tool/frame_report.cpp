@@ -81,7 +81,7 @@ void OpenFlow(const demo::Player& player, demo::FlowReader& flow) {
 FrameReport ReadFrame(demo::Player& player, demo::FlowReader& flow, int32_t f) {
   FrameReport report;
   report.index = f;
-  report.name = demo::FrameName(player, f);
+  report.name = demo::FrameName(player.index, f);
   report.offset = player.index.recordOffsets[static_cast<size_t>(f)];
   player.currentFrame = f;
   player.actions.Clear();
@@ -139,7 +139,7 @@ std::string TargetText(const demo::Player& player, int32_t target) {
     default: break;
   }
   if (target >= 0 && target <= player.index.lastFrame)
-    return "#" + std::to_string(target) + " \"" + Printable(demo::FrameName(player, target)) + "\"";
+    return "#" + std::to_string(target) + " \"" + Printable(demo::FrameName(player.index, target)) + "\"";
   return "#" + std::to_string(target) + " (no such frame)";
 }
 

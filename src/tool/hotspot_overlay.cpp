@@ -76,7 +76,7 @@ class Canvas {
 };
 
 std::string ShortTarget(const demo::Player& player, int32_t target) {
-  if (target >= 0 && target <= player.index.lastFrame) return demo::FrameName(player, target);
+  if (target >= 0 && target <= player.index.lastFrame) return demo::FrameName(player.index, target);
   return TargetText(player, target);
 }
 

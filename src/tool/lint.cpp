@@ -110,7 +110,7 @@ class Linter {
     edges_.assign(static_cast<size_t>(last + 1), {});
     std::map<std::string, int32_t> firstOfName;
     for (int32_t f = 0; f <= last; ++f) {
-      const std::string name = demo::FrameName(p_, f);
+      const std::string name = demo::FrameName(p_.index, f);
       auto [it, fresh] = firstOfName.emplace(name, f);
       if (!fresh)
         Warn(LineOf(f), "frame name '" + Printable(name) + "' is also the name of the frame at line " +
@@ -131,7 +131,7 @@ class Linter {
   int64_t LineOf(int32_t f) const { return p_.index.recordLines[static_cast<size_t>(f)]; }
   // A line number inside a message, as the author's file has it.
   std::string Shown(int64_t line) const { return std::to_string(std::max<int64_t>(1, line - shift_)); }
-  std::string Named(int32_t f) const { return "'" + Printable(demo::FrameName(p_, f)) + "'"; }
+  std::string Named(int32_t f) const { return "'" + Printable(demo::FrameName(p_.index, f)) + "'"; }
 
   void CheckHeaderAndInactiveLook();
   void CheckBelonging();
@@ -181,7 +181,7 @@ void Linter::CheckHeaderAndInactiveLook() {
     reader_.Read();
   }
   const std::string& home = p_.settings.HomeFrame;
-  if (!home.empty() && demo::FindFrameByName(p_, home.c_str()) < 0)
+  if (!home.empty() && demo::FindFrameByName(p_.index, home.c_str()) < 0)
     Error(homeLine_, "HomeFrame names '" + Printable(home) + "', which no frame bears; the Home key shows frame 0");
 }
 
@@ -341,7 +341,7 @@ void Linter::CheckNotes(int32_t f) {
   if (flow.StartsWith("#=")) {
     std::string name;
     for (int i = 2; !demo::IsLineEnd(flow.At(i)) && i < flow.Length(); ++i) name += static_cast<char>(flow.At(i));
-    if (demo::FindFrameByName(p_, name.c_str()) < 0)
+    if (demo::FindFrameByName(p_.index, name.c_str()) < 0)
       Warn(line, "the notes refer to frame '" + Printable(name) + "', which no frame bears; frame " + Named(f) +
                      " shows no notes");
     return;
@@ -431,7 +431,7 @@ void Linter::CheckReachability() {
   if (count <= 0) return;
   std::vector<bool> reached(static_cast<size_t>(count), false);
   std::vector<int32_t> todo = {0};
-  const int32_t home = p_.settings.HomeFrame.empty() ? -1 : demo::FindFrameByName(p_, p_.settings.HomeFrame.c_str());
+  const int32_t home = p_.settings.HomeFrame.empty() ? -1 : demo::FindFrameByName(p_.index, p_.settings.HomeFrame.c_str());
   if (home > 0) todo.push_back(home);
   for (int32_t f : todo) reached[static_cast<size_t>(f)] = true;
   while (!todo.empty()) {

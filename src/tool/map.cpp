@@ -160,7 +160,7 @@ int RunMap(const std::vector<std::string>& args) {
   const int w = pkg.frameWidth, h = pkg.frameHeight;
   const int tw = std::min(thumb, w), th = std::max(1, h * tw / w);
   const int32_t count = static_cast<int32_t>(frames.size());
-  const int32_t home = player->settings.HomeFrame.empty() ? -1 : demo::FindFrameByName(*player, player->settings.HomeFrame.c_str());
+  const int32_t home = player->settings.HomeFrame.empty() ? -1 : demo::FindFrameByName(player->index, player->settings.HomeFrame.c_str());
 
   // Each finding goes to the frame whose record holds its line; the header's to the page.
   std::vector<std::vector<const LintFinding*>> byFrame(static_cast<size_t>(count));
@@ -221,7 +221,8 @@ int RunMap(const std::vector<std::string>& args) {
     if (r.offset >= 0 && r.tileLine) {
       flow.Seek(r.offset);
       flow.ReadLine();
-      demo::ReadFrameImageLines(*player, flow, player->frameBuffer);
+      demo::FrameComposition comp;
+      demo::Require(*player, demo::ReadFrameImageLines(player->package, flow, player->frameBuffer, comp));
       const std::vector<uint8_t> small = Shrink(player->frameBuffer, w, h, tw, th);
       std::string error;
       if (!WritePng(scratch.string(), tw, th, small.data(), static_cast<size_t>(tw) * 3, error)) throw ToolError{error};
@@ -287,7 +288,7 @@ int RunMap(const std::vector<std::string>& args) {
     }
     section += "</div>\n<div>";
     if (!r.notesFrom.empty()) {
-      const int32_t shared = demo::FindFrameByName(*player, r.notesFrom.c_str());
+      const int32_t shared = demo::FindFrameByName(player->index, r.notesFrom.c_str());
       section += "<p class=\"from\">notes of " + (shared >= 0 ? link(shared) : Html(r.notesFrom) + " (no such frame)") + "</p>";
     } else if (!r.notes.empty()) {
       std::string text;

@@ -42,7 +42,8 @@ void CheckOutputFolder(const fs::path& out) {
 demo::FrameComposition ComposeFrame(demo::Player& player, demo::FlowReader& flow, int32_t frame) {
   flow.Seek(player.index.recordOffsets[static_cast<size_t>(frame)]);
   flow.ReadLine();  // the name line
-  const demo::FrameComposition comp = demo::ReadFrameImageLines(player, flow, player.frameBuffer);
+  demo::FrameComposition comp;
+  demo::Require(player, demo::ReadFrameImageLines(player.package, flow, player.frameBuffer, comp));
   player.currentFrame = frame;
   return comp;
 }
@@ -110,7 +111,7 @@ int RunRender(const std::vector<std::string>& args) {
     std::fprintf(stderr,
                  "demotool render: note: frame \"%s\" draws only %d,%d-%d,%d over the frame shown before it "
                  "(mode '%s'); give --after FRAME to render it in place\n",
-                 Printable(demo::FrameName(*player, frame)).c_str(), last.rect.x1, last.rect.y1, last.rect.x2,
+                 Printable(demo::FrameName(player->index, frame)).c_str(), last.rect.x1, last.rect.y1, last.rect.x2,
                  last.rect.y2, Printable(std::string(1, last.mode)).c_str());
   if (hotspots) DrawHotspots(*player, ReadFrame(*player, flow, frame), player->frameBuffer);
 
@@ -120,7 +121,7 @@ int RunRender(const std::vector<std::string>& args) {
     throw ToolError{error};
   std::fflush(stderr);
   std::printf("%s: frame #%d \"%s\", %d x %d\n", Printable(outPath.string()).c_str(), frame,
-              Printable(demo::FrameName(*player, frame)).c_str(), w, h);
+              Printable(demo::FrameName(player->index, frame)).c_str(), w, h);
   return 0;
 }
 

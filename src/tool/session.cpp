@@ -136,10 +136,10 @@ void OpenContent(demo::Player& player, const std::string& where, const DisplayOp
   }
 
   try {
-    demo::LocateContent(player);
-    demo::ReadSettings(player);
+    demo::Require(player, demo::LocateContent(player.package));
+    demo::Require(player, demo::LoadSettings(player));
     demo::CreateFrameBuffers(player);
-    demo::BuildFrameIndex(player);
+    demo::Require(player, demo::IndexFrames(player));
   } catch (const platform::ProcessEnded&) {
     if (demo::UsesSideFiles(player.package)) {
       const std::string found = DescribeMissingSideFiles();
@@ -208,7 +208,7 @@ int32_t ResolveFrame(const demo::Player& player, const std::string& wanted) {
     return static_cast<int32_t>(n);
   }
   int32_t frame = wanted.size() <= static_cast<size_t>(demo::kMaxNameChars)
-                      ? demo::FindFrameByName(player, wanted.c_str())
+                      ? demo::FindFrameByName(player.index, wanted.c_str())
                       : -1;
   if (frame < 0) throw ToolError{"no frame named '" + Printable(wanted) + "'"};
   return frame;

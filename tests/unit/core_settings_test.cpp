@@ -1,14 +1,14 @@
-// Unit tests of ReadSettings (every key and fallback) and ComputeDisplayGeometry.
+// Unit tests of ReadSettings (each key and its fallback) and ComputeDisplayGeometry.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "content/settings.h"
 #include "imaging/geometry.h"
 #include "platform/headless/headless.h"
-#include "player.h"
 #include "test_support.h"
 
 namespace {
@@ -16,85 +16,56 @@ namespace {
 using namespace test_support;
 
 struct Read {
-  int status;
+  demo::Status status;
   std::string out;
-  std::unique_ptr<demo::Player> player;
+  demo::PlayerSettings settings;
 };
 
-// Reads settings from a flow text made of `header`, then one frame record.
-// `prepare` may alter the player before the read.
-Read ReadHeader(const std::vector<std::string>& header,
-                const std::function<void(demo::Player&)>& prepare = nullptr) {
+demo::DemoPackage Package(const std::string& flowPath, int64_t start, int64_t end) {
+  demo::DemoPackage p;
+  p.flowPath = flowPath;
+  p.flowStart = start;
+  p.flowEnd = end;
+  p.frameWidth = 994;
+  p.frameHeight = 722;
+  return p;
+}
+
+// Reads settings from a flow text made of `header`, then one frame record,
+// over the settings `before`.
+Read ReadHeader(const std::vector<std::string>& header, const demo::PlayerSettings& before = {}) {
   std::string flow;
   for (const auto& line : header) flow += line + "\r\n";
   flow += CrLf({"~a", "$++++", ""});
   WriteFile("flow.txt", flow);
   CapturedOutput out;
-  auto player = NewPlayer(out);
-  demo::DemoPackage& p = player->package;
-  p.flowPath = "flow.txt";
-  p.stackPath = "stack.rxs";
-  p.flowStart = 0;
-  p.flowEnd = static_cast<int64_t>(flow.size());
-  p.frameWidth = 994;
-  p.frameHeight = 722;
-  if (prepare) prepare(*player);
-  int status = EndStatus([&] { demo::ReadSettings(*player); });
-  std::string text = out.Text();
-  player->out = stderr;  // the captured stream ends here
-  return {status, text, std::move(player)};
+  Read r{{}, "", before};
+  r.status = demo::ReadSettings(Package("flow.txt", 0, static_cast<int64_t>(flow.size())), r.settings, out.Stream());
+  r.out = out.Text();
+  return r;
 }
 
-TEST(ReadSettings, SampleHeader) {
+TEST(ReadSettings, ResetKeepsOnlyTheNotesFontAndColours) {
   TempDir dir;
-  Read r = ReadHeader({"WindowIconSm 010,010,023", "WindowRoundingStyle=1", "ScreenFill=0",
-                       "HomeFrame \"000278\"", "TitleBarHeight 24", "CloseRightEdge 24",
-                       "xHelpOn", "xNotesFont \"Courier\"", "xInactiveUpperLeft 4,30",
-                       "xInactiveWidHeight 985,915", "xNotesOff", "xCoverTaskBarOk",
-                       "SplashText", "Welcome", "EndSplashText"});
-  ASSERT_EQ(r.status, -1) << r.out;
-  const demo::PlayerSettings& s = r.player->settings;
-  EXPECT_EQ(s.WindowIconSm[0], 10);
-  EXPECT_EQ(s.WindowIconSm[1], 10);
-  EXPECT_EQ(s.WindowIconSm[2], 23);
-  EXPECT_EQ(s.WindowRoundingStyle, 1);
-  EXPECT_EQ(s.ScreenFill, 0);
-  EXPECT_EQ(s.HomeFrame, "000278");
-  EXPECT_EQ(s.TitleBarHeight, 24);
-  EXPECT_EQ(s.CloseRightEdge, 24);
-  EXPECT_EQ(s.WindowText, "Tavrin Demo");
-  EXPECT_EQ(s.helpOn, 0);
-  EXPECT_EQ(s.notesOn, 1);
-  EXPECT_EQ(s.helpLocked, 0);
-  EXPECT_EQ(s.NotesFont, "Trebuchet MS");
-  EXPECT_EQ(s.NotesFontSize, 20);
-  EXPECT_EQ(s.NotesBackColor, 0xC8FFC8u);
-  EXPECT_EQ(s.NotesTextColor, 0x202020u);
-  EXPECT_EQ(s.CoverTaskBarOk, 0);
-  EXPECT_LT(s.InactiveUpperLeft[0], 0);
-}
-
-TEST(ReadSettings, FirstLineTildeResetsToDefaultsAndStillComputesGeometry) {
-  TempDir dir;
-  Read r = ReadHeader({}, [](demo::Player& p) {
-    p.settings.WindowText = "old";
-    p.settings.helpOn = 1;
-    p.settings.helpLocked = 1;
-    p.settings.ScreenFill = 2;
-    p.settings.NotesFontSize = 33;  // notes font and colours keep their values
-    p.settings.NotesBackColor = 0x123456;
-    p.geometry.fullWidth = -5;
-  });
-  ASSERT_EQ(r.status, -1) << r.out;
-  const demo::PlayerSettings& s = r.player->settings;
-  EXPECT_EQ(s.WindowText, "Tavrin Demo");
-  EXPECT_EQ(s.helpOn, 0);
-  EXPECT_EQ(s.helpLocked, 0);
-  EXPECT_EQ(s.ScreenFill, 0);
-  EXPECT_EQ(s.NotesFontSize, 33);
-  EXPECT_EQ(s.NotesBackColor, 0x123456u);
-  EXPECT_EQ(r.player->geometry.fullWidth, 994);
-  EXPECT_NE(r.out.find("FullSize: 994,722"), std::string::npos);
+  demo::PlayerSettings before;
+  before.WindowText = "old";
+  before.helpOn = before.helpLocked = 1;
+  before.ScreenFill = 2;
+  before.NotesFontSize = 33;
+  before.NotesBackColor = 0x123456;
+  // Keys need to start their line.
+  Read r = ReadHeader({"xHelpOn", "xNotesOff", "xCoverTaskBarOk", "SplashText", "HelpOn", "EndSplashText"}, before);
+  ASSERT_TRUE(r.status.ok()) << r.status.message;
+  EXPECT_EQ(r.settings.WindowText, "Tavrin Demo");
+  EXPECT_EQ(r.settings.helpLocked, 0);
+  EXPECT_EQ(r.settings.ScreenFill, 0);
+  EXPECT_EQ(r.settings.notesOn, 1);
+  EXPECT_EQ(r.settings.CoverTaskBarOk, 0);
+  EXPECT_EQ(r.settings.NotesFontSize, 33);
+  EXPECT_EQ(r.settings.NotesBackColor, 0x123456u);
+  // Lines between SplashText and EndSplashText are read as settings too.
+  EXPECT_EQ(r.settings.helpOn, 1);
+  EXPECT_EQ(r.out, "");
 }
 
 TEST(ReadSettings, EachKeyAndItsFallback) {
@@ -191,8 +162,8 @@ TEST(ReadSettings, EachKeyAndItsFallback) {
     SCOPED_TRACE(c.lines.back());
     TempDir dir;
     Read r = ReadHeader(c.lines);
-    ASSERT_EQ(r.status, -1) << r.out;
-    c.check(r.player->settings);
+    ASSERT_TRUE(r.status.ok()) << r.status.message;
+    c.check(r.settings);
   }
 }
 
@@ -215,15 +186,15 @@ TEST(ReadSettings, NotesFontSizeTakesOnlyFiveToFortyNineAndPrintsItsLine) {
     SCOPED_TRACE(c.lines.back());
     TempDir dir;
     Read r = ReadHeader(c.lines);
-    ASSERT_EQ(r.status, -1) << r.out;
-    EXPECT_EQ(r.player->settings.NotesFontSize, c.size);
+    ASSERT_TRUE(r.status.ok()) << r.status.message;
+    EXPECT_EQ(r.settings.NotesFontSize, c.size);
     EXPECT_EQ(r.out.substr(0, c.printed.size()), c.printed);
   }
   // A digit run of any length is safe.
   TempDir dir;
   Read r = ReadHeader({"NotesFontSize=" + std::string(100000, '7')});
-  ASSERT_EQ(r.status, -1);
-  EXPECT_EQ(r.player->settings.NotesFontSize, 20);
+  ASSERT_TRUE(r.status.ok());
+  EXPECT_EQ(r.settings.NotesFontSize, 20);
 }
 
 TEST(ReadSettings, OverlongTextValuesAreCut) {
@@ -231,67 +202,47 @@ TEST(ReadSettings, OverlongTextValuesAreCut) {
   const std::string longText(5000, 'w');
   Read r = ReadHeader({"WindowText \"" + longText + "\"", "HomeFrame \"" + longText,
                        "NotesFont \"" + longText + "\""});
-  ASSERT_EQ(r.status, -1) << r.out;
-  EXPECT_EQ(r.player->settings.WindowText, std::string(98, 'w'));
-  EXPECT_EQ(r.player->settings.HomeFrame, std::string(98, 'w'));
-  const std::string& face = r.player->settings.NotesFont;
+  ASSERT_TRUE(r.status.ok()) << r.status.message;
+  EXPECT_EQ(r.settings.WindowText, std::string(98, 'w'));
+  EXPECT_EQ(r.settings.HomeFrame, std::string(98, 'w'));
+  const std::string& face = r.settings.NotesFont;
   EXPECT_TRUE(face == "Trebuchet MS" || face == std::string(199, 'w')) << face;
 }
 
 TEST(ReadSettings, ReadsOnlyTheHeaderOfTheFlowText) {
   TempDir dir;
   // Settings after the first '~' line are frame content, not settings.
-  Read r = ReadHeader({"TitleBarHeight 9"});
-  ASSERT_EQ(r.status, -1);
-  {
-    std::string flow = CrLf({"CloseRightEdge 9", "~a", "HelpOn", "$++++", ""});
-    WriteFile("flow.txt", flow);
-    CapturedOutput out;
-    auto player = NewPlayer(out);
-    player->package = r.player->package;
-    player->package.flowEnd = static_cast<int64_t>(flow.size());
-    demo::ReadSettings(*player);
-    EXPECT_EQ(player->settings.CloseRightEdge, 9);
-    EXPECT_EQ(player->settings.helpOn, 0);
-  }
+  Read r = ReadHeader({"CloseRightEdge 9", "~a", "HelpOn"});
+  ASSERT_TRUE(r.status.ok());
+  EXPECT_EQ(r.settings.CloseRightEdge, 9);
+  EXPECT_EQ(r.settings.helpOn, 0);
+
   // The last line of the flow text is never examined, and bytes around the
   // range [flowStart, flowEnd) are not read at all.
   const std::string before = CrLf({"NotesOff", "HelpOn"});
   const std::string text = CrLf({"TitleBarHeight 9", "CloseRightEdge 8"});
   WriteFile("bundle.bin", before + text + CrLf({"CoverTaskBarOk"}));
+  demo::PlayerSettings s;
   CapturedOutput out;
-  auto player = NewPlayer(out);
-  player->package = r.player->package;
-  player->package.flowPath = "bundle.bin";
-  player->package.flowStart = static_cast<int64_t>(before.size());
-  player->package.flowEnd = static_cast<int64_t>(before.size() + text.size());
-  demo::ReadSettings(*player);
-  const demo::PlayerSettings& s = player->settings;
+  ASSERT_TRUE(demo::ReadSettings(Package("bundle.bin", static_cast<int64_t>(before.size()),
+                                         static_cast<int64_t>(before.size() + text.size())),
+                                 s, out.Stream())
+                  .ok());
   EXPECT_EQ(s.TitleBarHeight, 9);
   EXPECT_EQ(s.CloseRightEdge, 21);
   EXPECT_EQ(s.helpOn, 0);
   EXPECT_EQ(s.notesOn, 1);
   EXPECT_EQ(s.CoverTaskBarOk, 0);
-}
 
-TEST(ReadSettings, FirstLineIsReadInPiecesOf295) {
-  TempDir dir;
   // The first read stops after 295 characters; the rest is a line of its own.
-  Read r = ReadHeader({std::string(295, 'x') + "HelpOn", std::string(300, 'x') + "NotesOff"});
-  ASSERT_EQ(r.status, -1);
-  EXPECT_EQ(r.player->settings.helpOn, 1);
-  EXPECT_EQ(r.player->settings.notesOn, 1);
-}
+  r = ReadHeader({std::string(295, 'x') + "HelpOn", std::string(300, 'x') + "NotesOff"});
+  EXPECT_EQ(r.settings.helpOn, 1);
+  EXPECT_EQ(r.settings.notesOn, 1);
 
-TEST(ReadSettings, MissingFlowEndsWithStatusOne) {
-  TempDir dir;
-  CapturedOutput out;
-  auto player = NewPlayer(out);
-  player->package.flowPath = "absent.txt";
-  player->package.frameWidth = 10;
-  player->package.frameHeight = 10;
-  EXPECT_EQ(EndStatus([&] { demo::ReadSettings(*player); }), 1);
-  EXPECT_EQ(out.Text(), "NoFlowEx1");
+  // No flow text: the refusal the shell prints.
+  const demo::Status missing = demo::ReadSettings(Package("absent.txt", 0, 10), s, out.Stream());
+  EXPECT_EQ(missing.message, "NoFlowEx1");
+  EXPECT_FALSE(missing.ok());
 }
 
 TEST(ComputeDisplayGeometry, DesktopCases) {
@@ -331,22 +282,21 @@ TEST(ComputeDisplayGeometry, DesktopCases) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     CapturedOutput out;
-    auto player = NewPlayer(out);
+    headless::Reset();
     headless::SetWorkArea(c.work);
     headless::SetScreen(c.screenW, c.screenH);
-    player->package.frameWidth = c.w;
-    player->package.frameHeight = c.h;
-    player->settings.ScreenFill = c.fill;
-    player->settings.CoverTaskBarOk = c.cover;
-    player->previousMode = 'S';
-    demo::ComputeDisplayGeometry(*player);
-    const demo::DisplayGeometry& g = player->geometry;
+    demo::PlayerSettings s;
+    s.ScreenFill = c.fill;
+    s.CoverTaskBarOk = c.cover;
+    demo::DisplayGeometry g;
+    g.windowX = 7;
+    demo::ComputeDisplayGeometry(s, c.w, c.h, g, out.Stream());
     EXPECT_EQ(g.scale, c.scale);
     EXPECT_EQ(g.offsetX, c.offsetX);
     EXPECT_EQ(g.offsetY, c.offsetY);
     EXPECT_EQ(g.fullWidth, c.fullWidth);
     EXPECT_EQ(g.fullHeight, c.fullHeight);
-    EXPECT_EQ(player->previousMode, 'F');
+    EXPECT_EQ(g.windowX, 7);  // the window's place is not the geometry's to change
     if (c.printed) {
       EXPECT_EQ(out.Text(), c.printed);
     }

@@ -93,7 +93,7 @@ std::vector<uint8_t> ExpectedIcon() {
 }
 
 struct IconRun {
-  int status;
+  demo::Status status;
   std::string out;
   bool written;  // bytes were made
   std::vector<uint8_t> bytes;
@@ -117,7 +117,7 @@ IconRun WriteIcon(const std::string& flow, const std::string& stack, int x = 10,
   player->settings.WindowIconSm[1] = y;
   player->settings.WindowIconSm[2] = 23;
   std::vector<uint8_t> bytes;
-  const int status = EndStatus([&] { bytes = demo::MakeWindowIcon(*player); });
+  const demo::Status status = demo::MakeWindowIcon(player->package, player->settings, player->out, bytes);
   return IconRun{status, out.Text(), !bytes.empty(), bytes};
 }
 
@@ -129,7 +129,7 @@ std::string Flow(const std::string& tileLine, const std::string& afterName = "")
 TEST(WindowIcon, FileByteForByte) {
   TempDir dir;
   const IconRun run = WriteIcon(Flow(TileLineOfFrame()), Stack());
-  ASSERT_EQ(run.status, -1) << run.out;
+  ASSERT_TRUE(run.status.ok()) << run.status.message;
   ASSERT_TRUE(run.written);
   ASSERT_EQ(run.bytes.size(), 1150u);
   const std::vector<uint8_t> expected = ExpectedIcon();
@@ -146,7 +146,7 @@ TEST(WindowIcon, NoIconWhenTheSquareOrItsRowsAreNotThere) {
   EXPECT_TRUE(WriteIcon(Flow(TileLineOfFrame()), stack, 23, 14).written);
   for (auto [x, y] : std::vector<std::pair<int, int>>{{24, 10}, {10, 15}, {3000, 0}, {0, 2400}}) {
     const IconRun run = WriteIcon(Flow(TileLineOfFrame()), stack, x, y);
-    EXPECT_EQ(run.status, -1);
+    EXPECT_TRUE(run.status.ok());
     EXPECT_FALSE(run.written) << x << "," << y;
   }
   // A tile line too short for the square, a malformed TileRef, a tile past the stack.
@@ -166,14 +166,14 @@ TEST(WindowIcon, FailuresAndTheirStatus) {
   TempDir dir;
   const std::string flow = Flow(TileLineOfFrame());
   IconRun run = WriteIcon(flow, Stack(), 10, 10, "missing.txt");
-  EXPECT_EQ(run.status, -1);  // start-up goes on
+  EXPECT_TRUE(run.status.ok());  // start-up goes on
   EXPECT_EQ(run.out, "NoFlowExICON1");
   EXPECT_FALSE(run.written);
 
   std::remove("demoStack.rxs");
   run = WriteIcon(flow, "");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "No file-icon 'demoStack.rxs'");
+  EXPECT_EQ(run.status.message, "No file-icon 'demoStack.rxs'");
+  EXPECT_EQ(run.out, "");
 }
 
 // The window gets the square's own pixels, the colour-keyed ones clear, and

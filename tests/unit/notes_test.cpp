@@ -124,7 +124,7 @@ struct NotesFixture {
     p.frameWidth = kW;
     p.frameHeight = kH;
     p.flowEnd = static_cast<int64_t>(flow.size());
-    demo::BuildFrameIndex(*player);
+    demo::Require(*player, demo::IndexFrames(*player));
     player->notesFont = platform::CreateTextFont(player->settings.NotesFont, player->settings.NotesFontSize, 2000);
     h = Width("Please Wait...").height;
   }
@@ -137,7 +137,7 @@ struct NotesFixture {
   // Draws the notes of `frame` as a display of it does: the line that ends
   // its action lines in hand.
   void Draw(const std::string& frame, char mode = 'F') {
-    const int32_t f = demo::FindFrameByName(*player, frame.c_str());
+    const int32_t f = demo::FindFrameByName(player->index, frame.c_str());
     ASSERT_GE(f, 0) << frame;
     demo::FlowReader flow;
     ASSERT_TRUE(flow.Open("demoFlow.txt", 0, player->package.flowEnd));
