@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   demo::Player& p = fuzz::UseSideFiles(fuzz::Bytes(data + 1, size - 1), 64, 32);
   if (!demo::LoadSettings(p).ok()) return 0;
   p.splashPackage = p.package;
+  p.splashSettings = p.settings;
   // The status line reads how far the index has come.
   p.index.indexState.store(data[0] & 1 ? 2 : 0);
   fuzz::Guard([&] { demo::PaintSplash(p, window); });

@@ -42,8 +42,9 @@ struct Player {
   // -1 until the splash thread has tried to make its window.
   std::atomic<intptr_t> splashWindow{-1};
   TimerBoard timers;
-  // The flow text as the splash thread may read it, copied before it starts.
+  // What the splash thread reads, copied before it starts.
   DemoPackage splashPackage;
+  PlayerSettings splashSettings;
 };
 
 // Prints a diagnostic to the player's output, flushed so that watchers see it.

@@ -65,8 +65,8 @@ void DrawSplashLines(Player& p, platform::Window window) {
     int length = 0;
     while (flow.Length() >= 5 && !IsLineEnd(flow.At(4 + length))) ++length;
     if (length > 0) {
-      const ScopedFont font(p.settings.NotesFont, size);
-      DrawCentred(window, font, y, flow.Line() + 4, length, p.settings.NotesTextColor);
+      const ScopedFont font(p.splashSettings.NotesFont, size);
+      DrawCentred(window, font, y, flow.Line() + 4, length, p.splashSettings.NotesTextColor);
     }
     y += 4 * size / 5;
     if (!flow.ReadLine(kShortLineChars)) return;
@@ -76,7 +76,7 @@ void DrawSplashLines(Player& p, platform::Window window) {
 }  // namespace
 
 void PaintSplash(Player& p, platform::Window window) {
-  const PlayerSettings& s = p.settings;
+  const PlayerSettings& s = p.splashSettings;
   platform::FillWindowRect(window, 0, 0, kSplashWidth, kSplashHeight, s.NotesBackColor);
   DrawSplashLines(p, window);
 
@@ -146,7 +146,7 @@ void RunSplash(void* argument) {
   windowClass.name = "RXDsplash";
   windowClass.proc = SplashWindowProc;
   windowClass.context = &p;
-  windowClass.background = p.settings.NotesBackColor;
+  windowClass.background = p.splashSettings.NotesBackColor;
   if (!platform::RegisterWindowClass(windowClass)) {
     platform::ShowMessageBox("ClassReg Failed", "Exiting");
     EndProgram(p, 1);

@@ -70,6 +70,7 @@ int RunPlayer(Player& player, const char* argument) {
   player.splashWindow.store(-1);
   if (!argument) {
     player.splashPackage = player.package;
+    player.splashSettings = player.settings;
     // Without a thread of its own there is no splash: the demo starts at once.
     if (!platform::StartThread(RunSplash, &player)) {
       Say(player, "SplashThreadErr1 ");
