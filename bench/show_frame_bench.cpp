@@ -35,9 +35,8 @@ ShowPair Prepare() {
   platform::SetForegroundWindow(player.mainWindow);
   for (size_t f = 0; f + 1 < c.frames.size(); ++f) {
     if (c.frames[f].mode != 'F' || c.frames[f + 1].mode != 'F') continue;
-    demo::ShowFrame(player, static_cast<int32_t>(f));
-    if (HasTimer(player)) continue;
-    demo::ShowFrame(player, static_cast<int32_t>(f + 1));
+    if (!demo::ShowFrame(player, static_cast<int32_t>(f)).ok() || HasTimer(player)) continue;
+    if (!demo::ShowFrame(player, static_cast<int32_t>(f + 1)).ok()) continue;
     if (HasTimer(player)) continue;
     pair = {static_cast<int32_t>(f), static_cast<int32_t>(f + 1)};
     break;
@@ -54,10 +53,8 @@ void BM_ShowFrameCore(benchmark::State& state) {
   }
   bool odd = false;
   for (auto _ : state) {
-    try {
-      demo::ShowFrame(player, odd ? pair.b : pair.a);
-    } catch (const platform::ProcessEnded&) {
-      state.SkipWithError("the player ended while showing");
+    if (!demo::ShowFrame(player, odd ? pair.b : pair.a).ok()) {
+      state.SkipWithError("the player refused a frame");
       break;
     }
     odd = !odd;

@@ -12,7 +12,6 @@ namespace demo {
 
 namespace {
 
-constexpr int kRightArrow = 39;
 constexpr int kGlideStepMs = 50;
 
 bool Inside(const FrameAction& a, int64_t x, int64_t y) {
@@ -24,7 +23,7 @@ bool Fires(const FrameAction& a, char event, int64_t x, int64_t y) {
     case kEventKey:
       return a.command == kCommandKeyDown && (a.arg1 == 0 || a.arg1 == x);
     case kEventMove:
-      if (a.command == kCommandExitRect) return !platform::AsyncKeyDown(kRightArrow) && !Inside(a, x, y);
+      if (a.command == kCommandExitRect) return !platform::AsyncKeyDown(platform::kVkRight) && !Inside(a, x, y);
       return a.command == kCommandMouseOver && Inside(a, x, y);
     case kEventLeftDown:
     case kEventRightDown:

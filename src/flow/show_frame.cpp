@@ -77,7 +77,7 @@ void PlaceWindow(Player& p, const FrameComposition& comp) {
     platform::MoveWindow(p.mainWindow, g.windowX + static_cast<int>(Scaled(u.x1, scale)),
                          g.windowY + static_cast<int>(Scaled(u.y1, scale)), w, h);
     if (s.WindowRoundingStyle == 1)
-      platform::SetWindowRegion(p.mainWindow, platform::Region::RoundedTop, w + 1, h + 99);
+      ShapeMainWindow(p, platform::Region::RoundedTop, w, h);
     platform::ShowWindow(p.mainWindow, platform::kSwShow);
     return;
   }
@@ -90,8 +90,7 @@ void PlaceWindow(Player& p, const FrameComposition& comp) {
   platform::ShowWindow(p.mainWindow, platform::kSwHide);
   platform::MoveWindow(p.mainWindow, g.windowX, g.windowY, g.fullWidth, g.fullHeight);
   if (s.WindowRoundingStyle == 1 && s.ScreenFill == 0)
-    platform::SetWindowRegion(p.mainWindow, platform::Region::RoundedTop, g.fullWidth + 1,
-                              g.fullHeight + 99);
+    ShapeMainWindow(p, platform::Region::RoundedTop, g.fullWidth, g.fullHeight);
   platform::ShowWindow(p.mainWindow, platform::kSwShow);
 }
 
@@ -163,6 +162,12 @@ void DrawCornerMark(Player& player, int x, int y, int side) {
   for (int row = 0; row < 5; ++row)
     for (int c = kRows[row][0]; c <= kRows[row][1]; ++c)
       SetImagePixel(player.displayBuffer, side == 0 ? x + c : x - c, y + row, 0);
+}
+
+void ShapeMainWindow(Player& player, platform::Region region, int width, int height) {
+  constexpr int kPastRight = 1, kPastBottom = 99;
+  platform::SetWindowRegion(player.mainWindow, region, width + kPastRight,
+                            height + (region == platform::Region::RoundedTop ? kPastBottom : 0));
 }
 
 Status ShowFrame(Player& p, int32_t f, ShowCause cause) {

@@ -6,6 +6,7 @@
 
 #include "capacity.h"
 #include "content/status.h"
+#include "platform/platform.h"
 
 namespace demo {
 
@@ -41,5 +42,10 @@ void PreviousFrame(Player& player);
 void RequestFrame(Player& player, int32_t frame, intptr_t kind = 0);
 
 void DrawCornerMark(Player& player, int x, int y, int side);
+
+// Shapes the main window of `width` x `height`: the region reaches one pixel
+// past the right edge, and a rounded one 99 pixels below the bottom, so that
+// only its top corners are cut.
+void ShapeMainWindow(Player& player, platform::Region region, int width, int height);
 
 }  // namespace demo

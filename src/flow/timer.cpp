@@ -9,8 +9,6 @@ namespace demo {
 
 namespace {
 
-constexpr int kLeftArrow = 37;
-constexpr int kPageUp = 33;
 // What a Timer waits less than it says, left for the show itself.
 constexpr int64_t kShowAllowanceMs = 50;
 // Waits of this many milliseconds or less mean "as fast as frames can be displayed".
@@ -29,7 +27,7 @@ void Fire(Player& p, const PendingTimer& timer) {
     std::lock_guard<std::mutex> hold(p.timers.lock);
     current = p.timers.arrival == timer.arrival;
   }
-  if (platform::AsyncKeyDown(kLeftArrow) || platform::AsyncKeyDown(kPageUp) || !current) {
+  if (platform::AsyncKeyDown(platform::kVkLeft) || platform::AsyncKeyDown(platform::kVkPageUp) || !current) {
     Say(p, " ===NOTIMER=== ");
     return;
   }

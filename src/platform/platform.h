@@ -218,6 +218,9 @@ void MoveCursor(int x, int y);
 void SetCursorShape(int cursorId);
 // Whether the key with this Windows virtual-key code is held down now.
 bool AsyncKeyDown(int virtualKey);
+// The Windows virtual-key codes the core acts on; every backend reports keys in these codes.
+inline constexpr int kVkShift = 16, kVkEscape = 27, kVkPageUp = 33, kVkHome = 36, kVkLeft = 37, kVkRight = 39,
+                     kVkF1 = 112, kVkF4 = 115;
 
 // ---- threads and time ----
 // False when the system can make no more threads.

@@ -12,15 +12,18 @@ namespace demo {
 
 namespace {
 
-constexpr int kEscape = 27, kShift = 16, kLeftArrow = 37, kPageUp = 33, kRightArrow = 39, kHome = 36,
-              kF1 = 112, kF4 = 115;
+// A press left of or above the window counts as far away, outside every band.
+constexpr int64_t kFarAway = 9999;
+// The window's first place: this far from the work area's corner when there is room.
+constexpr int kFirstPlaceInset = 40;
+constexpr int kUseDefaultPlace = static_cast<int>(0x80000000u);
 
 // Client pixels to frame coordinates; positions are signed, so that places
 // left of or above the primary screen stay where they are.
 void FrameCoordinates(const Player& p, intptr_t lParam, int32_t& x, int32_t& y) {
   const int64_t scale = p.geometry.scale;
-  int64_t fx = platform::ParamX(lParam) * 1000 / scale;
-  int64_t fy = platform::ParamY(lParam) * 1000 / scale;
+  int64_t fx = platform::ParamX(lParam) * kScaleOne / scale;
+  int64_t fy = platform::ParamY(lParam) * kScaleOne / scale;
   if (p.settings.ScreenFill == 0 && p.previousMode == kModeCutout) {
     fx += p.subOrigin[0];
     fy += p.subOrigin[1];
@@ -32,19 +35,19 @@ void FrameCoordinates(const Player& p, intptr_t lParam, int32_t& x, int32_t& y) 
 // The captured title band is measured on the frame itself: from the frame's
 // right edge, after taking off the frame's offset inside the window.
 int64_t WithoutOffsetX(const Player& p, int64_t x) {
-  return x - static_cast<int64_t>(p.geometry.offsetX) * 1000 / p.geometry.scale;
+  return x - static_cast<int64_t>(p.geometry.offsetX) * kScaleOne / p.geometry.scale;
 }
 int64_t WithoutOffsetY(const Player& p, int64_t y) {
-  return y - static_cast<int64_t>(p.geometry.offsetY) * 1000 / p.geometry.scale;
+  return y - static_cast<int64_t>(p.geometry.offsetY) * kScaleOne / p.geometry.scale;
 }
 
 intptr_t HitTest(Player& p, platform::Window window, intptr_t lParam) {
   const platform::Rect r = platform::GetWindowRect(window);
   const int64_t scale = p.geometry.scale;
-  int64_t x = (platform::ParamX(lParam) - r.left) * 1000 / scale;
-  int64_t y = (platform::ParamY(lParam) - r.top) * 1000 / scale;
-  if (x < 0) x = 9999;
-  if (y < 0) y = 9999;
+  int64_t x = (platform::ParamX(lParam) - r.left) * kScaleOne / scale;
+  int64_t y = (platform::ParamY(lParam) - r.top) * kScaleOne / scale;
+  if (x < 0) x = kFarAway;
+  if (y < 0) y = kFarAway;
   if (p.settings.ScreenFill == 0 && p.previousMode == kModeCutout) {
     x += p.subOrigin[0];
     y += p.subOrigin[1];
@@ -89,31 +92,31 @@ void KeyDown(Player& p, int k) {
   }
   PlayerSettings& s = p.settings;
   switch (k) {
-    case kEscape:
+    case platform::kVkEscape:
       EndProgram(p, 0);
-    case kShift:
+    case platform::kVkShift:
       GlidePointer(p);
       break;
-    case kLeftArrow:
+    case platform::kVkLeft:
       BackOne(p);
       break;
-    case kPageUp:
+    case platform::kVkPageUp:
       BackNine(p);
       break;
-    case kRightArrow:
+    case platform::kVkRight:
       if (!p.actions.Empty() && p.actions.slots[0].target >= 0) RequestFrame(p, p.actions.slots[0].target);
       break;
-    case kHome: {
+    case platform::kVkHome: {
       const int32_t home = FindFrameByName(p.index, s.HomeFrame.c_str());
       RequestFrame(p, home < 0 ? 0 : home);
       break;
     }
-    case kF1:
+    case platform::kVkF1:
       s.helpOn = s.helpOn == 0 ? 1 : 0;
       ShowAgain(p);
       if (s.helpLocked) s.helpOn = 0;
       break;
-    case kF4:
+    case platform::kVkF4:
       s.notesOn = s.notesOn == 0 ? 1 : 0;
       ShowAgain(p);
       if (s.helpLocked) s.notesOn = 0;
@@ -141,22 +144,21 @@ void CreateMainWindow(Player& p) {
   }
   DisplayGeometry& g = p.geometry;
   const PlayerSettings& s = p.settings;
-  const int useDefault = static_cast<int>(0x80000000u);
-  p.mainWindow = platform::MakeWindow("RXDemo", s.WindowText, platform::kStylePopup, useDefault, useDefault,
+  p.mainWindow = platform::MakeWindow("RXDemo", s.WindowText, platform::kStylePopup, kUseDefaultPlace, kUseDefaultPlace,
                                       g.fullWidth, g.fullHeight);
   if (!p.mainWindow) {
     platform::ShowMessageBox("CreateWin Failed", "Exiting");
     EndProgram(p, 1);
   }
   const platform::Rect area = platform::WorkArea();
-  g.windowX = area.right - g.fullWidth > 39 ? 40 : 0;
-  g.windowY = area.bottom - g.fullHeight > 39 ? 40 : 0;
+  g.windowX = area.right - g.fullWidth >= kFirstPlaceInset ? kFirstPlaceInset : 0;
+  g.windowY = area.bottom - g.fullHeight >= kFirstPlaceInset ? kFirstPlaceInset : 0;
   Say(p, " Scale:%d I=%d J=%d InitSize: %d,%d ", g.scale, g.windowX, g.windowY, g.fullWidth, g.fullHeight);
   if (s.ScreenFill == 0) platform::MoveWindow(p.mainWindow, g.windowX, g.windowY, g.fullWidth, g.fullHeight);
   if (s.WindowRoundingStyle == 0)
-    platform::SetWindowRegion(p.mainWindow, platform::Region::Rectangle, g.fullWidth + 1, g.fullHeight);
+    ShapeMainWindow(p, platform::Region::Rectangle, g.fullWidth, g.fullHeight);
   else if (s.ScreenFill == 0)
-    platform::SetWindowRegion(p.mainWindow, platform::Region::RoundedTop, g.fullWidth + 1, g.fullHeight + 99);
+    ShapeMainWindow(p, platform::Region::RoundedTop, g.fullWidth, g.fullHeight);
 }
 
 intptr_t MainWindowProc(platform::Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {

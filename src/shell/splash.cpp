@@ -15,7 +15,6 @@ namespace demo {
 namespace {
 
 constexpr int kSplashWidth = 750, kSplashHeight = 570;
-constexpr int kRightArrow = 39, kEscape = 27;
 constexpr uint32_t kWhite = 0xFFFFFF;          // the key lines' bands
 constexpr uint32_t kStatusColour = 0x000080;   // dark red
 
@@ -128,8 +127,8 @@ void AfterDispatch(uint32_t message, uintptr_t wParam, void* context) {
   if (message == platform::kWmPaint) PaintSplash(*loop.player, loop.window);
   const bool click = message == platform::kWmLButtonDown;
   const bool key = message == platform::kWmKeyDown;
-  if (key && wParam == kEscape) EndProgram(*loop.player, 0);
-  if (click || (key && wParam == kRightArrow)) {
+  if (key && wParam == platform::kVkEscape) EndProgram(*loop.player, 0);
+  if (click || (key && wParam == platform::kVkRight)) {
     loop.dismissed = true;
     platform::ShowWindow(loop.window, platform::kSwHide);
     platform::Sleep(900);
