@@ -32,51 +32,21 @@ std::vector<Read> ReadAll(const std::string& path, int64_t start, int64_t end,
   return reads;
 }
 
-TEST(FlowReader, DeliversCrLfAsLfWithTrueBytePositions) {
-  TempDir dir;
-  WriteFile("f.txt", "HelpOn\r\n~a\r\n$++++\r\n\r\n");
-  auto reads = ReadAll("f.txt", 0, 1 << 20);
-  ASSERT_EQ(reads.size(), 4u);
-  EXPECT_EQ(reads[0].text, "HelpOn\n");
-  EXPECT_EQ(reads[0].start, 0);
-  EXPECT_EQ(reads[0].position, 8);
-  EXPECT_EQ(reads[1].text, "~a\n");
-  EXPECT_EQ(reads[1].start, 8);
-  EXPECT_EQ(reads[1].position, 12);
-  EXPECT_EQ(reads[2].text, "$++++\n");
-  EXPECT_EQ(reads[2].position, 19);
-  EXPECT_EQ(reads[3].text, "\n");
-  EXPECT_EQ(reads[3].start, 19);
-  EXPECT_EQ(reads[3].position, 21);
+// Each delivered line with its start and the position after it, as "text|start-position;".
+std::string Trace(const std::string& bytes) {
+  WriteFile("f.txt", bytes);
+  std::string trace;
+  for (const Read& r : ReadAll("f.txt", 0, 1 << 20))
+    trace += r.text + "|" + std::to_string(r.start) + "-" + std::to_string(r.position) + ";";
+  return trace;
 }
 
-TEST(FlowReader, LfOnlyAndMixedLineEndsGiveTruePositions) {
+TEST(FlowReader, DeliversEveryLineEndAsLfWithTrueBytePositions) {
   TempDir dir;
-  WriteFile("f.txt", "HelpOn\n~a\r\n$++++\nlast");
-  auto reads = ReadAll("f.txt", 0, 1 << 20);
-  ASSERT_EQ(reads.size(), 4u);
-  EXPECT_EQ(reads[0].text, "HelpOn\n");
-  EXPECT_EQ(reads[0].position, 7);
-  EXPECT_EQ(reads[1].text, "~a\n");
-  EXPECT_EQ(reads[1].start, 7);
-  EXPECT_EQ(reads[1].position, 11);
-  EXPECT_EQ(reads[2].text, "$++++\n");
-  EXPECT_EQ(reads[2].position, 17);
-  EXPECT_EQ(reads[3].text, "last");
-  EXPECT_EQ(reads[3].position, 21);
-}
-
-TEST(FlowReader, KeepsLoneCarriageReturns) {
-  TempDir dir;
-  WriteFile("f.txt", "a\rb\r\nc\r\r\nd\r");
-  auto reads = ReadAll("f.txt", 0, 1 << 20);
-  ASSERT_EQ(reads.size(), 3u);
-  EXPECT_EQ(reads[0].text, "a\rb\n");
-  EXPECT_EQ(reads[0].position, 5);
-  EXPECT_EQ(reads[1].text, "c\r\n");
-  EXPECT_EQ(reads[1].position, 9);
-  EXPECT_EQ(reads[2].text, "d\r");
-  EXPECT_EQ(reads[2].position, 11);
+  EXPECT_EQ(Trace("HelpOn\r\n~a\r\n$++++\r\n\r\n"), "HelpOn\n|0-8;~a\n|8-12;$++++\n|12-19;\n|19-21;");
+  EXPECT_EQ(Trace("HelpOn\n~a\r\n$++++\nlast"), "HelpOn\n|0-7;~a\n|7-11;$++++\n|11-17;last|17-21;");
+  // A lone carriage return is a character of the line.
+  EXPECT_EQ(Trace("a\rb\r\nc\r\r\nd\r"), "a\rb\n|0-5;c\r\n|5-9;d\r|9-11;");
 }
 
 TEST(FlowReader, LongLinesArriveInPiecesAtEachLimit) {
