@@ -284,12 +284,12 @@ TEST_F(DemotoolPack, TheStampStandsWhereThePlayerReadsNothingAndGivesWayToANewOn
   EXPECT_EQ(lines[0].rfind("x demotool stack stamp: 5 rows of 8 pixels, hash ", 0), 0u) << lines[0];
   run = RunTool({"info", "out", "--json"}, dir_.Path());
   ASSERT_EQ(run.status, 0) << run.err;
-  const tool_test::Json info = tool_test::ParseJson(run.out);
-  EXPECT_EQ(info["stackStamp"].text, "matches");
-  EXPECT_EQ(info["frameHeight"].number, kH);
-  EXPECT_EQ(info["settings"]["WindowText"].text, "Tavrin Demo");
-  ASSERT_EQ(info["lastFrame"].number, 0);
-  EXPECT_EQ(info["frames"][0]["actions"].size(), 0u);
+  EXPECT_EQ(tool_test::JsonValue(run.out, "stackStamp"), "\"matches\"");
+  EXPECT_EQ(tool_test::JsonValue(run.out, "frameHeight"), std::to_string(kH));
+  EXPECT_EQ(tool_test::JsonValue(run.out, "WindowText"), "\"Tavrin Demo\"");
+  EXPECT_EQ(tool_test::JsonValue(run.out, "frames"), "[{\"index\":0,\"name\":\"a\",\"offset\":" +
+                                                         std::to_string(lines[0].size() + 2) +
+                                                         ",\"actions\":[],\"messages\":[]}]");
   ASSERT_EQ(RunTool({"unpack", "out", "-o", "back"}, dir_.Path()).status, 0);
   EXPECT_EQ(Lines(ReadFile(dir_.File("back/storyboard.txt")), "\r\n")[0], "~a");
 
@@ -304,7 +304,7 @@ TEST_F(DemotoolPack, TheStampStandsWhereThePlayerReadsNothingAndGivesWayToANewOn
     EXPECT_EQ(flow.find(oldStamp), std::string::npos) << flow;
     EXPECT_EQ(flow.find("x demotool stack stamp: "), flow.rfind("x demotool stack stamp: ")) << flow;
     run = RunTool({"info", "out", "--json"}, dir_.Path());
-    EXPECT_EQ(tool_test::ParseJson(run.out)["stackStamp"].text, "matches");
+    EXPECT_EQ(tool_test::JsonValue(run.out, "stackStamp"), "\"matches\"");
   }
 }
 
