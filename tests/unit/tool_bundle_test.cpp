@@ -20,16 +20,10 @@ using test_support::TempDir;
 using test_support::TileLine;
 using test_support::WriteFile;
 using tool_test::JsonValue;
+using tool_test::FilesIn;
 using tool_test::RunTool;
 
 constexpr int kW = 5, kH = 4;
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // A program image that holds no content marker, with every byte value in it.
 std::string FakePlayer() {

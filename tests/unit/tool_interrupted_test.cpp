@@ -24,6 +24,7 @@ namespace fs = std::filesystem;
 using test_support::ReadFile;
 using test_support::TempDir;
 using test_support::WriteFile;
+using tool_test::FilesIn;
 using tool_test::RunTool;
 
 constexpr int kW = 8, kH = 6;
@@ -33,13 +34,6 @@ void SaveScreen(const std::string& path, int seed) {
   for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(seed * 53 + i * 7 + (i / (kW * 3)) * seed);
   std::string error;
   ASSERT_TRUE(demotool::WritePng(path, kW, kH, rgb.data(), kW * 3, error)) << error;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // A run of demotool under strace, which sends `signal` to it at the `when`th

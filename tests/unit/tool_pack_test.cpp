@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 using test_support::ReadFile;
 using test_support::TempDir;
 using test_support::WriteFile;
+using tool_test::FilesIn;
 using tool_test::RunTool;
 
 constexpr int kW = 8, kH = 6;
@@ -52,24 +53,6 @@ Rgb LoadPng(const std::string& path) {
 }
 
 const uint8_t* Pixel(const Rgb& rgb, int x, int y) { return rgb.data() + (y * kW + x) * 3; }
-
-std::vector<std::string> Lines(const std::string& text, const std::string& end) {
-  std::vector<std::string> lines;
-  size_t start = 0, at;
-  while ((at = text.find(end, start)) != std::string::npos) {
-    lines.push_back(text.substr(start, at - start));
-    start = at + end.size();
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 class DemotoolPack : public ::testing::Test {
  protected:
@@ -124,7 +107,7 @@ TEST_F(DemotoolPack, RenderGivesBackTheScreenshotsExactly) {
 
   // Every line but the screenshot lines is kept, and every line ends in CR LF.
   const std::string flow = ReadFile(dir_.File("out/demoFlow.txt"));
-  const std::vector<std::string> lines = Lines(flow, "\r\n");
+  const std::vector<std::string> lines = tool_test::Split(flow);
   EXPECT_EQ(std::count(flow.begin(), flow.end(), '\n'), static_cast<long>(lines.size())) << "a line without CR LF";
   ASSERT_EQ(lines.size(), kStoryboard.size());
   for (size_t i = 0; i + 1 < lines.size(); ++i) {
@@ -279,7 +262,7 @@ TEST_F(DemotoolPack, TheStampStandsWhereThePlayerReadsNothingAndGivesWayToANewOn
   tool_test::RunResult run = RunTool({"pack", "storyboard.txt", "-o", "out"}, dir_.Path());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("never reads the last line"), std::string::npos) << run.err;
-  const std::vector<std::string> lines = Lines(ReadFile(dir_.File("out/demoFlow.txt")), "\r\n");
+  const std::vector<std::string> lines = tool_test::Split(ReadFile(dir_.File("out/demoFlow.txt")));
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].rfind("x demotool stack stamp: 5 rows of 8 pixels, hash ", 0), 0u) << lines[0];
   run = RunTool({"info", "out", "--json"}, dir_.Path());
@@ -291,7 +274,7 @@ TEST_F(DemotoolPack, TheStampStandsWhereThePlayerReadsNothingAndGivesWayToANewOn
                                                          std::to_string(lines[0].size() + 2) +
                                                          ",\"actions\":[],\"messages\":[]}]");
   ASSERT_EQ(RunTool({"unpack", "out", "-o", "back"}, dir_.Path()).status, 0);
-  EXPECT_EQ(Lines(ReadFile(dir_.File("back/storyboard.txt")), "\r\n")[0], "~a");
+  EXPECT_EQ(tool_test::Split(ReadFile(dir_.File("back/storyboard.txt")))[0], "~a");
 
   // A flow text packed again: its old stamp, first or last, gives way to one new stamp.
   const std::string oldStamp = lines[0];

@@ -17,6 +17,7 @@ using test_support::TempDir;
 using test_support::TileByte;
 using test_support::TileLine;
 using test_support::WriteFile;
+using tool_test::FilesIn;
 using tool_test::RunTool;
 
 constexpr int kW = 5, kH = 4;
@@ -40,14 +41,6 @@ std::vector<uint8_t> ReadBack(const std::string& path) {
   EXPECT_EQ(w, kW);
   EXPECT_EQ(h, kH);
   return rgb;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 class DemotoolRender : public ::testing::Test {

@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -33,6 +35,26 @@ inline std::string ShellQuote(const std::string& arg) {
 inline std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The lines of `text`, each ended by `end`; a last piece without an end counts as a line.
+inline std::vector<std::string> Split(const std::string& text, const std::string& end = "\r\n") {
+  std::vector<std::string> lines;
+  size_t start = 0, at;
+  while ((at = text.find(end, start)) != std::string::npos) {
+    lines.push_back(text.substr(start, at - start));
+    start = at + end.size();
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
 }
 
 // Runs the built demotool with `args`, from `cwd` when given.

@@ -18,6 +18,7 @@ using test_support::TempDir;
 using test_support::TileByte;
 using test_support::TileLine;
 using test_support::WriteFile;
+using tool_test::FilesIn;
 using tool_test::RunTool;
 
 constexpr int kW = 5, kH = 4;
@@ -40,24 +41,6 @@ Rgb Rows(int tile) {
     for (int x = 0; x < kW; ++x)
       for (int c = 0; c < 3; ++c) rgb[(y * kW + x) * 3 + c] = TileByte(tile, x, 2 - c);
   return rgb;
-}
-
-std::vector<std::string> CrLfLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0, at;
-  while ((at = text.find("\r\n", start)) != std::string::npos) {
-    lines.push_back(text.substr(start, at - start));
-    start = at + 2;
-  }
-  EXPECT_EQ(start, text.size()) << "text after the last CR LF";
-  return lines;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 const std::vector<std::string> kFlow = {
@@ -111,7 +94,7 @@ class DemotoolUnpack : public ::testing::Test {
 TEST_F(DemotoolUnpack, PackingWhatUnpackGivesPlaysTheSame) {
   tool_test::RunResult run = RunTool({"unpack", "demo", "-o", "story"}, dir_.Path());
   ASSERT_EQ(run.status, 0) << run.err;
-  const std::vector<std::string> story = CrLfLines(ReadFile(dir_.File("story/storyboard.txt")));
+  const std::vector<std::string> story = tool_test::Split(ReadFile(dir_.File("story/storyboard.txt")));
   const std::vector<std::string> files = {"inactive.png", "frame-00000-base.png", "frame-00001-over.png",
                                           "frame-00002-cut.png", "frame-00003-a_b_c.png", "frame-00004-after.png"};
   ASSERT_EQ(story.size(), kFlow.size());
@@ -136,7 +119,7 @@ TEST_F(DemotoolUnpack, PackingWhatUnpackGivesPlaysTheSame) {
 
   run = RunTool({"pack", "story/storyboard.txt", "-o", "again"}, dir_.Path());
   ASSERT_EQ(run.status, 0) << run.err;
-  const std::vector<std::string> repacked = CrLfLines(ReadFile(dir_.File("again/demoFlow.txt")));
+  const std::vector<std::string> repacked = tool_test::Split(ReadFile(dir_.File("again/demoFlow.txt")));
   ASSERT_EQ(repacked.size(), kFlow.size());
   // Pack's stamp takes the place of the empty last line, which unpack gives back.
   ASSERT_EQ(kFlow.back(), "");
