@@ -42,16 +42,6 @@ void SavePng(const std::string& path, const Rgb& rgb, int w = kW, int h = kH) {
   ASSERT_TRUE(demotool::WritePng(path, w, h, rgb.data(), static_cast<size_t>(w) * 3, error)) << error;
 }
 
-Rgb LoadPng(const std::string& path) {
-  int w = 0, h = 0;
-  Rgb rgb;
-  std::string error;
-  EXPECT_TRUE(demotool::ReadPng(path, w, h, rgb, error)) << error;
-  EXPECT_EQ(w, kW);
-  EXPECT_EQ(h, kH);
-  return rgb;
-}
-
 const uint8_t* Pixel(const Rgb& rgb, int x, int y) { return rgb.data() + (y * kW + x) * 3; }
 
 class DemotoolPack : public ::testing::Test {
@@ -68,7 +58,7 @@ class DemotoolPack : public ::testing::Test {
     if (!after.empty()) args.insert(args.end(), {"--after", after});
     tool_test::RunResult run = RunTool(args);
     EXPECT_EQ(run.status, 0) << run.err;
-    return LoadPng(dir_.File("r.png"));
+    return tool_test::ReadRgb(dir_.File("r.png"), kW, kH);
   }
 
   TempDir dir_;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tool/png_io.h"
+
 namespace tool_test {
 
 struct RunResult {
@@ -43,6 +45,17 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// The 8-bit RGB pixels of a PNG that must be `width` x `height`.
+inline std::vector<uint8_t> ReadRgb(const std::string& path, int width, int height) {
+  int w = 0, h = 0;
+  std::vector<uint8_t> rgb;
+  std::string error;
+  EXPECT_TRUE(demotool::ReadPng(path, w, h, rgb, error)) << error;
+  EXPECT_EQ(w, width) << path;
+  EXPECT_EQ(h, height) << path;
+  return rgb;
 }
 
 // The lines of `text`, each ended by `end`; a last piece without an end counts as a line.

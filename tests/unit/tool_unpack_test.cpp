@@ -24,16 +24,6 @@ using tool_test::RunTool;
 constexpr int kW = 5, kH = 4;
 using Rgb = std::vector<uint8_t>;
 
-Rgb LoadPng(const std::string& path) {
-  int w = 0, h = 0;
-  Rgb rgb;
-  std::string error;
-  EXPECT_TRUE(demotool::ReadPng(path, w, h, rgb, error)) << error;
-  EXPECT_EQ(w, kW);
-  EXPECT_EQ(h, kH);
-  return rgb;
-}
-
 // Every row from the same test tile.
 Rgb Rows(int tile) {
   Rgb rgb(kW * kH * 3);
@@ -84,7 +74,7 @@ class DemotoolUnpack : public ::testing::Test {
     if (!after.empty()) args.insert(args.end(), {"--after", after});
     tool_test::RunResult run = RunTool(args);
     EXPECT_EQ(run.status, 0) << run.err;
-    return LoadPng(dir_.File("r.png"));
+    return tool_test::ReadRgb(dir_.File("r.png"), kW, kH);
   }
 
   TempDir dir_;
@@ -111,11 +101,11 @@ TEST_F(DemotoolUnpack, PackingWhatUnpackGivesPlaysTheSame) {
   EXPECT_EQ(FilesIn(dir_.File("story")), expectedFiles);
 
   // Each screenshot is its frame composed over the frames before it in the file.
-  EXPECT_EQ(LoadPng(dir_.File("story/inactive.png")), Rows(2));
+  EXPECT_EQ(tool_test::ReadRgb(dir_.File("story/inactive.png"), kW, kH), Rows(2));
   const char* chains[] = {"", "#0", "#0,#1", "#0,#1,#2"};
   for (int f = 0; f < 4; ++f)
-    EXPECT_EQ(LoadPng(dir_.File("story/" + files[f + 1])), Render(demo_, "#" + std::to_string(f), chains[f])) << f;
-  EXPECT_EQ(LoadPng(dir_.File("story/frame-00004-after.png")), Rows(0));
+    EXPECT_EQ(tool_test::ReadRgb(dir_.File("story/" + files[f + 1]), kW, kH), Render(demo_, "#" + std::to_string(f), chains[f])) << f;
+  EXPECT_EQ(tool_test::ReadRgb(dir_.File("story/frame-00004-after.png"), kW, kH), Rows(0));
 
   run = RunTool({"pack", "story/storyboard.txt", "-o", "again"}, dir_.Path());
   ASSERT_EQ(run.status, 0) << run.err;
