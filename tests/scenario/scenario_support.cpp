@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "reference.h"
 #include "tool/png_io.h"
 
 namespace scenario {
@@ -152,6 +153,17 @@ std::string Hex(Colour c) {
     return ::testing::AssertionFailure() << "size " << actual.width << "x" << actual.height << " instead of "
                                          << expected.width << "x" << expected.height;
   return SameRegion(actual, 0, 0, expected);
+}
+
+void ExpectShots(const Scenario& s, const std::vector<std::pair<std::string, std::string>>& shotsAndReferences) {
+  for (const auto& [shot, name] : shotsAndReferences) {
+    SCOPED_TRACE(shot);
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    std::string error;
+    ASSERT_TRUE(demotool::ReadPng(s.File("shots/" + shot + ".png"), w, h, rgb, error)) << error;
+    reference::ExpectMatches(name, w, h, rgb);
+  }
 }
 
 std::vector<std::pair<int, int>> HelpBoxPixels(int x1, int y1, int x2, int y2) {

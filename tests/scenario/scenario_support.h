@@ -117,6 +117,10 @@ class Scenario {
   test_support::TempDir dir_;
 };
 
+// Shots (`shot` for the window, `screen` for the whole screen) against the
+// references in tests/reference named after them (see reference.h).
+void ExpectShots(const Scenario& s, const std::vector<std::pair<std::string, std::string>>& shotsAndReferences);
+
 // A `demotool run` started in the background, so that a test can act while
 // the player runs.
 class BackgroundRun {

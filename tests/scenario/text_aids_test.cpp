@@ -4,9 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "reference.h"
 #include "scenario_support.h"
-#include "tool/png_io.h"
 
 namespace {
 
@@ -36,18 +34,6 @@ void WriteDemo(const Scenario& s, const std::vector<std::string>& header,
   std::string stack = {static_cast<char>(kFrameW >> 8), static_cast<char>(kFrameW & 0xFF)};
   for (int x = 0; x < kFrameW; ++x) stack += "\x78\x5A\x3C";
   WriteFile(s.File("demoStack.rxs"), stack);
-}
-
-// Shots (`shot` for the window, `screen` for the whole screen) against the references named after them.
-void ExpectShots(const Scenario& s, const std::vector<std::pair<std::string, std::string>>& shotsAndReferences) {
-  for (const auto& [shot, name] : shotsAndReferences) {
-    SCOPED_TRACE(shot);
-    int w = 0, h = 0;
-    std::vector<uint8_t> rgb;
-    std::string error;
-    ASSERT_TRUE(demotool::ReadPng(s.File("shots/" + shot + ".png"), w, h, rgb, error)) << error;
-    reference::ExpectMatches(name, w, h, rgb);
-  }
 }
 
 // The boxes' strokes: MouseOver, LeftClick, ExitRect, a RightClick too narrow

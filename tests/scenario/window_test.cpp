@@ -192,39 +192,11 @@ TEST(Window, ScreenFillCentresTheFrameAndMeasuresTheTitleBandOnIt) {
   EXPECT_EQ(AfterIndex(run.out), FrameLine(1, "base") + FrameLine(1, "base") + FrameLine(1, "base") +
                                      FrameLine(2, "ov") + FrameLine(3, "cut") + FrameLine(3, "cut"));
 
-  // The frame with black corner marks at its top corners, black around it.
-  const Image base = s.Shot("base");
-  ASSERT_EQ(base.width, 1280);
-  ASSERT_EQ(base.height, 984);
-  Image framed = FrameImage(1);
-  for (int y = 0; y < 4; ++y)  // above the label and title
-    for (int x = 0; x < kWidth; ++x) framed.At(x, y) = FramePixel(1, x, y);
-  const int rows[5][2] = {{0, 4}, {0, 2}, {0, 1}, {0, 0}, {0, 0}};
-  for (int r = 0; r < 5; ++r)
-    for (int c = rows[r][0]; c <= rows[r][1]; ++c) {
-      framed.At(c, r) = kBlack;
-      framed.At(kWidth - 1 - c, r) = kBlack;
-    }
-  EXPECT_TRUE(SameRegion(base, fx, fy, framed));
-  EXPECT_EQ(base.At(fx - 1, fy + 40), kBlack);
-  EXPECT_EQ(base.At(fx + kWidth, fy + 40), kBlack);
-  EXPECT_EQ(base.At(fx + 40, fy + kHeight), kBlack);
-
-  // The first Cutout blackens the window, then draws its whole rectangle.
-  const Image cut = s.Shot("cut");
-  ASSERT_FALSE(cut.Empty());
-  EXPECT_EQ(cut.At(fx + 10, fy + 50), kBlack);
-  EXPECT_EQ(cut.At(fx + 25, fy + 45), kBlack) << "the overlay's rectangle is gone too";
-  // Rows below the corner marks, the last column and row included.
-  EXPECT_TRUE(SameRegion(cut, fx + 30, fy + 37, Cut(3, 30, 37, 69, 71)));
-  EXPECT_EQ(cut.At(fx + 30, fy + 32), kBlack) << "left corner mark";
-  EXPECT_EQ(cut.At(fx + 35, fy + 32), FramePixel(3, 35, 32));
-  EXPECT_EQ(cut.At(fx + 70, fy + 50), kBlack);
-  EXPECT_EQ(cut.At(fx + 50, fy + 72), kBlack);
-
-  const Image minimised = s.Shot("minimised");
-  ASSERT_FALSE(minimised.Empty());
-  EXPECT_EQ(minimised.At(fx + 50, fy + 40), kBlack);
+  // The frame with black corner marks at its top corners, black around it;
+  // the first Cutout blackens the window, the overlay's rectangle too, then
+  // draws its whole rectangle; minimised, nothing is left.
+  ExpectShots(s, {{"base", "window-screen-fill"}, {"cut", "window-screen-fill-cutout"},
+                  {"minimised", "window-screen-fill-minimised"}});
 }
 
 // At scale 500 the middle of the captured title bar is a caption, however
