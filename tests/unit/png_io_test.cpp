@@ -234,18 +234,10 @@ TEST(DemotoolPngIo, HostileFilesFailWithAMessage) {
   EXPECT_TRUE(ReadPng(dir.File("tiny.png"), w, h, rgb, error)) << error;
   EXPECT_EQ(rgb, std::vector<uint8_t>(6, 0));
 
-  WriteFile(dir.File("text.png"), "this is not a picture at all");
-  EXPECT_FALSE(ReadPng(dir.File("text.png"), w, h, rgb, error));
-  EXPECT_NE(error.find("not a PNG"), std::string::npos) << error;
-  EXPECT_FALSE(ReadPng(dir.File("absent.png"), w, h, rgb, error));
-  EXPECT_NE(error.find("absent.png"), std::string::npos) << error;
-
-  // A pipe nobody writes to would block the read for ever; a folder never ends it.
+  // A pipe nobody writes to would block the read for ever. Noise, missing
+  // files, folders and devices are packed from the hostile corpus.
   ASSERT_EQ(mkfifo(dir.File("pipe.png").c_str(), 0600), 0);
   EXPECT_FALSE(ReadPng(dir.File("pipe.png"), w, h, rgb, error));
-  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
-  std::filesystem::create_directory(dir.File("folder.png"));
-  EXPECT_FALSE(ReadPng(dir.File("folder.png"), w, h, rgb, error));
   EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
 }
 
