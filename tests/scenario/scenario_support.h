@@ -121,28 +121,7 @@ class Scenario {
 // references in tests/reference named after them (see reference.h).
 void ExpectShots(const Scenario& s, const std::vector<std::pair<std::string, std::string>>& shotsAndReferences);
 
-// A `demotool run` started in the background, so that a test can act while
-// the player runs.
-class BackgroundRun {
- public:
-  // `addressSpace` (bytes, 0 for none) limits the run's address space.
-  BackgroundRun(const std::vector<std::string>& args, const std::string& cwd, int64_t addressSpace = 0);
-  ~BackgroundRun();
-  // Threads the run has now; -1 once it has ended.
-  int ThreadCount() const;
-  // Standard output written so far.
-  std::string OutputSoFar() const;
-  // Polls until `condition` holds for the output so far; false if the run
-  // ended or `pollLimit` polls of 10 ms passed first.
-  bool WaitForOutput(const std::function<bool(const std::string&)>& condition, int pollLimit = 3000);
-  tool_test::RunResult Finish();
-
- private:
-  pid_t pid_ = -1;
-  std::string outPath_, errPath_;
-  bool finished_ = false;
-  int status_ = -1;
-};
+using tool_test::BackgroundRun;
 
 // Output helpers.
 std::string FrameLine(int number, const std::string& name);

@@ -2,16 +2,21 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tool/png_io.h"
@@ -70,27 +75,88 @@ inline std::vector<std::string> Split(const std::string& text, const std::string
   return lines;
 }
 
+// The built demotool run in the background from `cwd`, so that a test can act while it runs.
+class BackgroundRun {
+ public:
+  // `addressSpace` (bytes, 0 for none) limits the run's address space.
+  BackgroundRun(std::vector<std::string> args, const std::string& cwd, int64_t addressSpace = 0) {
+    char outName[] = "/tmp/demotool_out_XXXXXX", errName[] = "/tmp/demotool_err_XXXXXX";
+    const int outFd = mkstemp(outName), errFd = mkstemp(errName);
+    if (outFd < 0 || errFd < 0) throw std::runtime_error("mkstemp failed");
+    outPath_ = outName;
+    errPath_ = errName;
+    args.insert(args.begin(), DEMOTOOL_PATH);
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+      dup2(outFd, 1);
+      dup2(errFd, 2);
+      if (chdir(cwd.c_str()) != 0) _exit(127);
+      const rlimit limit{static_cast<rlim_t>(addressSpace), static_cast<rlim_t>(addressSpace)};
+      if (addressSpace > 0 && setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
+      std::vector<char*> raw;
+      for (std::string& a : args) raw.push_back(a.data());
+      raw.push_back(nullptr);
+      execv(raw[0], raw.data());
+      _exit(127);
+    }
+    close(outFd);
+    close(errFd);
+  }
+  ~BackgroundRun() {
+    if (!finished_ && pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    unlink(outPath_.c_str());
+    unlink(errPath_.c_str());
+  }
+  BackgroundRun(const BackgroundRun&) = delete;
+  BackgroundRun& operator=(const BackgroundRun&) = delete;
+
+  // Threads the run has now; -1 once it has ended.
+  int ThreadCount() const {
+    const std::string status = Slurp("/proc/" + std::to_string(pid_) + "/status");
+    const size_t at = status.find("\nThreads:");
+    return finished_ || at == std::string::npos ? -1 : std::atoi(status.c_str() + at + 9);
+  }
+  // Standard output written so far.
+  std::string OutputSoFar() const { return Slurp(outPath_); }
+  // Polls until `condition` holds for the output so far; false if the run
+  // ended or `pollLimit` polls of 10 ms passed first.
+  bool WaitForOutput(const std::function<bool(const std::string&)>& condition, int pollLimit = 3000) {
+    for (int i = 0; i < pollLimit; ++i) {
+      if (condition(OutputSoFar())) return true;
+      int raw = 0;
+      if (waitpid(pid_, &raw, WNOHANG) == pid_) {
+        finished_ = true;
+        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        return condition(OutputSoFar());
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  RunResult Finish() {
+    if (!finished_) {
+      int raw = 0;
+      waitpid(pid_, &raw, 0);
+      finished_ = true;
+      status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    return {status_, Slurp(outPath_), Slurp(errPath_)};
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::string outPath_, errPath_;
+  bool finished_ = false;
+  int status_ = -1;
+};
+
 // Runs the built demotool with `args`, from `cwd` when given.
 inline RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd = "") {
-  char outName[] = "/tmp/demotool_out_XXXXXX";
-  char errName[] = "/tmp/demotool_err_XXXXXX";
-  int outFd = mkstemp(outName), errFd = mkstemp(errName);
-  if (outFd < 0 || errFd < 0) throw std::runtime_error("mkstemp failed");
-  close(outFd);
-  close(errFd);
-  std::string command;
-  if (!cwd.empty()) command += "cd " + ShellQuote(cwd) + " && ";
-  command += ShellQuote(DEMOTOOL_PATH);
-  for (const std::string& a : args) command += " " + ShellQuote(a);
-  command += " >" + ShellQuote(outName) + " 2>" + ShellQuote(errName);
-  int raw = std::system(command.c_str());
-  RunResult result;
-  if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
-  result.out = Slurp(outName);
-  result.err = Slurp(errName);
-  unlink(outName);
-  unlink(errName);
-  return result;
+  return BackgroundRun(args, cwd.empty() ? "." : cwd).Finish();
 }
 
 // The text of the first member `key`'s value in demotool's one-line JSON.
