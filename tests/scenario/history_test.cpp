@@ -63,9 +63,7 @@ TEST(History, BackMovesPreviousFrameHomeAndRightArrow) {
     if (rule.script.back() != "shot last") continue;
     EXPECT_EQ(run.err, "query: ov\n");
     // The overlay's rectangle over the frame composed before it, kept as it was.
-    Image last = FrameImage(2);
-    Paint(last, 13, 20, 40, 59, 59);
-    EXPECT_TRUE(SameImage(s.Shot("last"), last));
+    ExpectShots(s, {{"last", "history-overlay-over-a2"}});
   }
 }
 

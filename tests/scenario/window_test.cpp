@@ -55,24 +55,17 @@ TEST(Window, OverlayAndCutoutPlacementAndCopies) {
                                      FrameLine(2, "ov") + FrameLine(3, "cut") + FrameLine(3, "cut") +
                                      FrameLine(4, "cut2") + FrameLine(5, "full") + FrameLine(5, "full"));
 
-  EXPECT_TRUE(SameImage(s.Shot("base"), FrameImage(1)));
-  Image ov = FrameImage(1);
-  Paint(ov, 2, 20, 35, 59, 54);
-  EXPECT_TRUE(SameImage(s.Shot("ov"), ov)) << "the overlay changes its rectangle only";
-
-  // The cut-out window is the rectangle alone, its last column and row included.
-  EXPECT_TRUE(SameImage(s.Shot("cut"), Cut(3, 30, 32, 69, 71)));
-  const Image cutScreen = s.Shot("cutscreen");
-  EXPECT_TRUE(SameRegion(cutScreen, kWindowX + 30, kWindowY + 32, Cut(3, 30, 32, 69, 71)));
-  EXPECT_EQ(cutScreen.At(kWindowX + 29, kWindowY + 32), kBlack);
-  EXPECT_EQ(cutScreen.At(kWindowX + 70, kWindowY + 71), kBlack);
-  EXPECT_EQ(cutScreen.At(kWindowX + 30, kWindowY + 72), kBlack);
-
-  // As wide as the window: the window stays as it is and shows the top of the rectangle.
-  EXPECT_TRUE(SameImage(s.Shot("cut2"), Cut(4, 30, 32, 69, 71)));
-
-  EXPECT_TRUE(SameImage(s.Shot("full"), FrameImage(5)));
-  EXPECT_TRUE(SameRegion(s.Shot("fullscreen"), kWindowX, kWindowY, FrameImage(5)));
+  // The overlay changes its rectangle only; the cut-out window is the
+  // rectangle alone, its last column and row included, at its place on the
+  // screen; one as wide as the window leaves the window as it is and shows the
+  // top of its rectangle.
+  ExpectShots(s, {{"base", "window-base"},
+                  {"ov", "window-overlay"},
+                  {"cut", "window-cutout"},
+                  {"cutscreen", "window-cutout-screen"},
+                  {"cut2", "window-cutout-as-wide"},
+                  {"full", "window-full"},
+                  {"fullscreen", "window-full-screen"}});
 }
 
 // At scale 500 the cut-out window is (x2 - x1 + 1) * s / 1000 wide and high
@@ -115,15 +108,11 @@ TEST(Window, TitleBandDragsTakesFirstActionClicksAndMinimises) {
                                      FrameLine(2, "ov") + FrameLine(3, "cut") + FrameLine(3, "cut") +
                                      FrameLine(4, "cut2") + FrameLine(5, "full") + FrameLine(5, "full") +
                                      FrameLine(1, "base"));
-  const Image dragged = s.Shot("dragged");
-  EXPECT_TRUE(SameRegion(dragged, 240, 140, FrameImage(1)));
-  EXPECT_EQ(dragged.At(kWindowX, kWindowY), kBlack) << "the old place is empty";
-  EXPECT_TRUE(SameRegion(s.Shot("cut"), 240 + 30, 140 + 32, Cut(3, 30, 32, 69, 71)));
-  EXPECT_TRUE(SameRegion(s.Shot("full"), 240, 140, FrameImage(5)));
-  const Image minimised = s.Shot("minimised");
-  ASSERT_FALSE(minimised.Empty());
-  for (int y = 140; y < 220; y += 7)
-    for (int x = 240; x < 360; x += 7) ASSERT_EQ(minimised.At(x, y), kBlack) << x << "," << y;
+  // At (240, 140), the old place empty; minimised, nothing is left.
+  ExpectShots(s, {{"dragged", "window-dragged"},
+                  {"cut", "window-dragged-cutout"},
+                  {"full", "window-dragged-full"},
+                  {"minimised", "window-screen-fill-minimised"}});
 }
 
 // Positions left of the screen are signed: the caption of a window that
@@ -141,7 +130,7 @@ TEST(Window, CaptionLeftOfTheScreenStillDrags) {
       },
       "base");
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(SameRegion(s.Shot("moved"), 40, 140, FrameImage(1)));
+  ExpectShots(s, {{"moved", "window-moved-back"}});
   EXPECT_EQ(AfterIndex(run.out),
             FrameLine(1, "base") + FrameLine(1, "base") + FrameLine(1, "base") + FrameLine(2, "ov"));
 }
@@ -210,9 +199,7 @@ TEST(Window, DisplayChangeRescalesAndShowsTheFirstEntry) {
   ASSERT_NE(out.find(change), std::string::npos) << out;
   // Entry 0, the start frame, not the overlay shown last.
   EXPECT_EQ(out.substr(out.find(change) + change.size()).substr(0, 14), FrameLine(1, "base"));
-  const Image scaled = s.Shot("scaled");
-  EXPECT_EQ(scaled.width, 90);
-  EXPECT_EQ(scaled.height, 60);
+  ExpectShots(s, {{"scaled", "window-display-change"}});  // 90 x 60
 }
 
 }  // namespace
