@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -36,50 +37,25 @@ struct Entry {
   std::string text;
 };
 
-std::string Unquote(std::istringstream& in, int line) {
-  char c = 0;
-  in >> std::ws;
-  if (!in.get(c) || c != '"') throw std::runtime_error("expect.txt:" + std::to_string(line) + ": quoted text wanted");
-  std::string text;
-  while (in.get(c) && c != '"') {
-    if (c == '\\' && in.get(c)) {
-      if (c == 'n') c = '\n';
-    }
-    text += c;
-  }
-  if (c != '"') throw std::runtime_error("expect.txt:" + std::to_string(line) + ": unterminated text");
-  return text;
-}
-
 std::vector<Entry> ReadManifest() {
   std::ifstream in(kCorpus + "/expect.txt");
   if (!in) throw std::runtime_error("no " + kCorpus + "/expect.txt");
+  static const std::regex line(R"(^(\S+)\s+(\S+)((?:\s+(?:splash|glide))*)\s+(safe|fail (\d+))(?:\s+\"(.*)\")?\s*$)");
   std::vector<Entry> entries;
   std::string text;
+  std::smatch m;
   for (int number = 1; std::getline(in, text); ++number) {
     if (text.empty() || text[0] == '#') continue;
-    std::istringstream words(text);
-    Entry e;
-    e.line = number;
-    std::string word;
-    words >> e.file >> e.role;
-    while (words >> word) {
-      if (word == "splash") {
-        e.splash = true;
-      } else if (word == "glide") {
-        e.glide = true;
-      } else if (word == "safe") {
-        words >> std::ws;
-        if (words.peek() == '"') e.text = Unquote(words, number);
-        break;
-      } else if (word == "fail") {
-        e.safe = false;
-        words >> e.status;
-        e.text = Unquote(words, number);
-        break;
-      } else {
-        throw std::runtime_error("expect.txt:" + std::to_string(number) + ": unknown word '" + word + "'");
-      }
+    if (!std::regex_match(text, m, line) || (m[4] != "safe" && !m[6].matched))
+      throw std::runtime_error("expect.txt:" + std::to_string(number) + ": not FILE ROLE [splash] [glide] OUTCOME");
+    Entry e{number, m[1], m[2], m[3].str().find("splash") != std::string::npos,
+            m[3].str().find("glide") != std::string::npos, m[4] == "safe", m[5].matched ? std::stoi(m[5]) : 0, ""};
+    // In the quoted text \n is a line end and a backslash takes the next character as it is.
+    const std::string quoted = m[6];
+    for (size_t i = 0; i < quoted.size(); ++i) {
+      const bool escaped = quoted[i] == '\\' && i + 1 < quoted.size();
+      if (escaped) ++i;
+      e.text += escaped && quoted[i] == 'n' ? '\n' : quoted[i];
     }
     entries.push_back(e);
   }

@@ -13,12 +13,12 @@
 #include <sstream>
 #include <thread>
 
+#include "reference.h"
 #include "tool/png_io.h"
 
 namespace scenario {
 
 using test_support::CrLf;
-using test_support::TileByte;
 using test_support::TileRef;
 using test_support::WriteFile;
 
@@ -79,95 +79,15 @@ void Demo::Write(const std::string& folder) const {
   WriteFile(folder + "/demoStack.rxs", StackBytes());
 }
 
-Colour FramePixel(int frame, int x, int y) {
-  const int tile = frame * kHeight + y;
-  return static_cast<Colour>(TileByte(tile, x, 2)) | static_cast<Colour>(TileByte(tile, x, 1)) << 8 |
-         static_cast<Colour>(TileByte(tile, x, 0)) << 16;
-}
-
-Image FrameImage(int frame) { return Cut(frame, 0, 0, kWidth - 1, kHeight - 1); }
-
-Image Cut(int frame, int x1, int y1, int x2, int y2) {
-  Image image{x2 - x1 + 1, y2 - y1 + 1,
-              std::vector<Colour>(static_cast<size_t>(x2 - x1 + 1) * (y2 - y1 + 1))};
-  for (int y = y1; y <= y2; ++y)
-    for (int x = x1; x <= x2; ++x) image.At(x - x1, y - y1) = y < kTextRows ? kAny : FramePixel(frame, x, y);
-  return image;
-}
-
-void Paint(Image& image, int frame, int x1, int y1, int x2, int y2) {
-  for (int y = y1; y <= y2; ++y)
-    for (int x = x1; x <= x2; ++x) image.At(x, y) = y < kTextRows ? kAny : FramePixel(frame, x, y);
-}
-
-Image LoadPng(const std::string& path) {
-  Image image;
-  if (!std::filesystem::exists(path)) return image;
-  std::vector<uint8_t> rgb;
-  std::string error;
-  int w = 0, h = 0;
-  if (!demotool::ReadPng(path, w, h, rgb, error)) {
-    ADD_FAILURE() << "cannot read " << path << ": " << error;
-    return image;
+void ExpectShots(const Scenario& s, const std::vector<std::pair<std::string, std::string>>& shotsAndReferences) {
+  for (const auto& [shot, name] : shotsAndReferences) {
+    SCOPED_TRACE(shot);
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    std::string error;
+    ASSERT_TRUE(demotool::ReadPng(s.File("shots/" + shot + ".png"), w, h, rgb, error)) << error;
+    reference::ExpectMatches(name, w, h, rgb);
   }
-  image.width = w;
-  image.height = h;
-  image.pixels.resize(static_cast<size_t>(w) * h);
-  for (size_t i = 0; i < image.pixels.size(); ++i)
-    image.pixels[i] = rgb[3 * i] | rgb[3 * i + 1] << 8 | rgb[3 * i + 2] << 16;
-  return image;
-}
-
-namespace {
-
-std::string Hex(Colour c) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%06X", c);
-  return text;
-}
-
-}  // namespace
-
-::testing::AssertionResult SameRegion(const Image& actual, int left, int top, const Image& expected) {
-  if (actual.Empty()) return ::testing::AssertionFailure() << "no image";
-  if (left < 0 || top < 0 || left + expected.width > actual.width || top + expected.height > actual.height)
-    return ::testing::AssertionFailure()
-           << "region " << expected.width << "x" << expected.height << " at (" << left << "," << top
-           << ") lies outside the " << actual.width << "x" << actual.height << " image";
-  int wrong = 0;
-  std::ostringstream first;
-  for (int y = 0; y < expected.height; ++y)
-    for (int x = 0; x < expected.width; ++x) {
-      const Colour got = actual.At(left + x, top + y), want = expected.At(x, y);
-      if (got == want || want == kAny) continue;
-      if (++wrong <= 5)
-        first << " (" << x << "," << y << "): " << Hex(got) << " instead of " << Hex(want) << ";";
-    }
-  if (wrong == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << wrong << " pixels differ, first:" << first.str();
-}
-
-::testing::AssertionResult SameImage(const Image& actual, const Image& expected) {
-  if (actual.width != expected.width || actual.height != expected.height)
-    return ::testing::AssertionFailure() << "size " << actual.width << "x" << actual.height << " instead of "
-                                         << expected.width << "x" << expected.height;
-  return SameRegion(actual, 0, 0, expected);
-}
-
-std::vector<std::pair<int, int>> HelpBoxPixels(int x1, int y1, int x2, int y2) {
-  std::vector<std::pair<int, int>> pixels;
-  for (int x = x1 + 2; x < x2; ++x)
-    for (int y : {y1 + 1, y1 + 2, y2, y2 + 1}) pixels.emplace_back(x, y);
-  for (int y = y1 + 2; y < y2; ++y)
-    for (int x : {x1 + 1, x1 + 2, x2, x2 + 1}) pixels.emplace_back(x, y);
-  return pixels;
-}
-
-Image WithHelpBoxes(Image image, const std::vector<std::vector<int>>& rects) {
-  for (const auto& r : rects)
-    for (auto [x, y] : HelpBoxPixels(r[0], r[1], r[2], r[3]))
-      if (x >= 0 && y >= 0 && x < image.width && y < image.height) image.At(x, y) = kRed;
-  return image;
 }
 
 Scenario::Scenario(const Demo& demo) { demo.Write(dir_.Path()); }
@@ -205,78 +125,6 @@ tool_test::RunResult Scenario::RunWithoutScript(const std::string& argument,
 
 bool Scenario::HasShot(const std::string& name) const {
   return std::filesystem::exists(dir_.File("shots/" + name + ".png"));
-}
-
-BackgroundRun::BackgroundRun(const std::vector<std::string>& args, const std::string& cwd, int64_t addressSpace) {
-  char outName[] = "/tmp/scenario_out_XXXXXX";
-  char errName[] = "/tmp/scenario_err_XXXXXX";
-  const int outFd = mkstemp(outName), errFd = mkstemp(errName);
-  if (outFd < 0 || errFd < 0) throw std::runtime_error("mkstemp failed");
-  outPath_ = outName;
-  errPath_ = errName;
-  std::vector<std::string> argv = {DEMOTOOL_PATH};
-  argv.insert(argv.end(), args.begin(), args.end());
-  pid_ = fork();
-  if (pid_ < 0) throw std::runtime_error("fork failed");
-  if (pid_ == 0) {
-    dup2(outFd, 1);
-    dup2(errFd, 2);
-    if (chdir(cwd.c_str()) != 0) _exit(127);
-    const rlimit limit{static_cast<rlim_t>(addressSpace), static_cast<rlim_t>(addressSpace)};
-    if (addressSpace > 0 && setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
-    std::vector<char*> raw;
-    for (std::string& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-    execv(raw[0], raw.data());
-    _exit(127);
-  }
-  close(outFd);
-  close(errFd);
-}
-
-BackgroundRun::~BackgroundRun() {
-  if (!finished_ && pid_ > 0) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  unlink(outPath_.c_str());
-  unlink(errPath_.c_str());
-}
-
-int BackgroundRun::ThreadCount() const {
-  const std::string status = tool_test::Slurp("/proc/" + std::to_string(pid_) + "/status");
-  const size_t at = status.find("\nThreads:");
-  return finished_ || at == std::string::npos ? -1 : std::atoi(status.c_str() + at + 9);
-}
-
-std::string BackgroundRun::OutputSoFar() const { return tool_test::Slurp(outPath_); }
-
-bool BackgroundRun::WaitForOutput(const std::function<bool(const std::string&)>& condition, int pollLimit) {
-  for (int i = 0; i < pollLimit; ++i) {
-    if (condition(OutputSoFar())) return true;
-    int raw = 0;
-    if (waitpid(pid_, &raw, WNOHANG) == pid_) {
-      finished_ = true;
-      status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-      return condition(OutputSoFar());
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
-}
-
-tool_test::RunResult BackgroundRun::Finish() {
-  if (!finished_) {
-    int raw = 0;
-    waitpid(pid_, &raw, 0);
-    finished_ = true;
-    status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  }
-  tool_test::RunResult result;
-  result.status = status_;
-  result.out = tool_test::Slurp(outPath_);
-  result.err = tool_test::Slurp(errPath_);
-  return result;
 }
 
 std::string FrameLine(int number, const std::string& name) {

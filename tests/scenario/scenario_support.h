@@ -1,4 +1,4 @@
-// Scenario helpers: handmade side-file demos, `demotool run` as a child process, shots and expected pixels.
+// Scenario helpers: handmade side-file demos, `demotool run` on them, shots against reference images.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,16 +22,6 @@ constexpr int kHeight = 80;
 // at scale 1000: screen = frame + 40.
 constexpr int kWindowX = 40;
 constexpr int kWindowY = 40;
-
-// A colour as a Windows colour value 0x00BBGGRR.
-using Colour = uint32_t;
-constexpr Colour kRed = 0x0000FF;
-constexpr Colour kBlack = 0;
-// In an expected image: any colour will do.
-constexpr Colour kAny = 0xFF000000;
-// Frame rows above this one carry the frame-name label of side-file content
-// and the status title; pictures compare the frame's own pixels below them.
-constexpr int kTextRows = 32;
 
 struct DemoFrame {
   std::string name;
@@ -63,38 +53,6 @@ class Demo {
   bool inactive_ = false;
 };
 
-// The colour of pixel (x, y) of frame `frame` as its tiles give it.
-Colour FramePixel(int frame, int x, int y);
-
-struct Image {
-  int width = 0, height = 0;
-  std::vector<Colour> pixels;
-  bool Empty() const { return width == 0; }
-  Colour At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-  Colour& At(int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-// A frame-sized picture built as the player composes it; its rows above
-// kTextRows are left open (kAny).
-Image FrameImage(int frame);
-// The rectangle x1..x2, y1..y2 of frame `frame` alone, rows above kTextRows open.
-Image Cut(int frame, int x1, int y1, int x2, int y2);
-// Replaces the rectangle x1..x2, y1..y2 (inclusive) of `image` by frame `frame`.
-void Paint(Image& image, int frame, int x1, int y1, int x2, int y2);
-
-// Reads a PNG written by `shot` or `screen`; empty when there is none.
-Image LoadPng(const std::string& path);
-
-// Compares `actual` at (left, top) with `expected`, pixel by pixel, except
-// where `expected` holds kAny.
-::testing::AssertionResult SameRegion(const Image& actual, int left, int top, const Image& expected);
-::testing::AssertionResult SameImage(const Image& actual, const Image& expected);
-
-// The pixels a help box sets for the rectangle x1, y1, x2, y2.
-std::vector<std::pair<int, int>> HelpBoxPixels(int x1, int y1, int x2, int y2);
-// `image` with the help boxes of the given rectangles drawn over it.
-Image WithHelpBoxes(Image image, const std::vector<std::vector<int>>& rects);
-
 // A scenario folder with its demo, a script and the shots of one run.
 class Scenario {
  public:
@@ -108,7 +66,6 @@ class Scenario {
   // Runs without a script at all.
   tool_test::RunResult RunWithoutScript(const std::string& argument = "",
                                         const std::vector<std::string>& options = {});
-  Image Shot(const std::string& name) const { return LoadPng(dir_.File("shots/" + name + ".png")); }
   bool HasShot(const std::string& name) const;
   std::vector<std::string> Arguments(const std::vector<std::string>& script, const std::string& argument,
                                      const std::vector<std::string>& options);
@@ -117,28 +74,11 @@ class Scenario {
   test_support::TempDir dir_;
 };
 
-// A `demotool run` started in the background, so that a test can act while
-// the player runs.
-class BackgroundRun {
- public:
-  // `addressSpace` (bytes, 0 for none) limits the run's address space.
-  BackgroundRun(const std::vector<std::string>& args, const std::string& cwd, int64_t addressSpace = 0);
-  ~BackgroundRun();
-  // Threads the run has now; -1 once it has ended.
-  int ThreadCount() const;
-  // Standard output written so far.
-  std::string OutputSoFar() const;
-  // Polls until `condition` holds for the output so far; false if the run
-  // ended or `pollLimit` polls of 10 ms passed first.
-  bool WaitForOutput(const std::function<bool(const std::string&)>& condition, int pollLimit = 3000);
-  tool_test::RunResult Finish();
+// Shots (`shot` for the window, `screen` for the whole screen) against the
+// references in tests/reference named after them (see reference.h).
+void ExpectShots(const Scenario& s, const std::vector<std::pair<std::string, std::string>>& shotsAndReferences);
 
- private:
-  pid_t pid_ = -1;
-  std::string outPath_, errPath_;
-  bool finished_ = false;
-  int status_ = -1;
-};
+using tool_test::BackgroundRun;
 
 // Output helpers.
 std::string FrameLine(int number, const std::string& name);

@@ -30,10 +30,6 @@ Demo StartDemo() {
   return demo;
 }
 
-const std::vector<std::vector<int>> kZeroRects = {{10, 40, 29, 59}, {50, 40, 79, 69}};
-const std::vector<std::vector<int>> kFiveRects = {
-    {10, 40, 15, 45}, {40, 40, 41, 60}, {60, 50, 70, 55}, {80, 50, 110, 70}, {5, 65, 7, 67}};
-
 TEST(StartUp, WithoutArgumentTheSplashComesFirstThenFrameZeroWithTheHeaderHelp) {
   Scenario s(StartDemo());
   const auto run = s.Run({"screen splash", "splash-click", "wait 300", "screen main", "shot first"});
@@ -48,17 +44,9 @@ TEST(StartUp, WithoutArgumentTheSplashComesFirstThenFrameZeroWithTheHeaderHelp) 
   // Shown on the paint, on the activation and on the start request.
   EXPECT_EQ(AfterIndex(run.out), FrameLine(0, "zero") + FrameLine(0, "zero") + FrameLine(0, "zero"));
 
-  // The splash stands alone on the desktop until it is dismissed.
-  const Image splash = s.Shot("splash");
-  ASSERT_FALSE(splash.Empty());
-  EXPECT_EQ(splash.At(640, 492), 0xC8FFC8u) << "the splash in the middle of the work area";
-  EXPECT_EQ(splash.At(kWindowX + 60, kWindowY + 40), kBlack) << "the main window is not shown yet";
-
-  const Image main = s.Shot("main");
-  ASSERT_FALSE(main.Empty());
-  EXPECT_TRUE(SameRegion(main, kWindowX, kWindowY, WithHelpBoxes(FrameImage(0), kZeroRects)));
-  EXPECT_EQ(main.At(640, 492), kBlack) << "the splash is gone";
-  EXPECT_TRUE(SameImage(s.Shot("first"), WithHelpBoxes(FrameImage(0), kZeroRects)));
+  // The splash stands alone on the desktop until it is dismissed; then the
+  // main window alone, with the header's help boxes.
+  ExpectShots(s, {{"splash", "startup-splash-screen"}, {"main", "startup-main-screen"}, {"first", "startup-zero-help"}});
 }
 
 // The splash is shown as the foreground window, so the keyboard reaches it:
@@ -70,7 +58,7 @@ TEST(StartUp, TheSplashTakesRightArrowAndEsc) {
   EXPECT_EQ(right.status, 0) << right.err;
   EXPECT_EQ(right.err, "");
   EXPECT_EQ(AfterIndex(right.out), FrameLine(0, "zero") + FrameLine(0, "zero") + FrameLine(0, "zero"));
-  EXPECT_TRUE(SameImage(s.Shot("first"), WithHelpBoxes(FrameImage(0), kZeroRects)));
+  ExpectShots(s, {{"first", "startup-zero-help"}});
 
   const auto esc = s.Run({"splash-key 27", "shot never"});
   EXPECT_EQ(esc.status, 0) << esc.err;
@@ -103,7 +91,9 @@ void PrintTo(const StartCase& c, std::ostream* os) { *os << c.argument; }
 class StartFrame : public ::testing::TestWithParam<StartCase> {};
 
 // F1 toggles the boxes, F4 only redraws (the notes it toggles are not boxes);
-// in the locked mode neither brings the boxes back.
+// in the locked mode neither brings the boxes back. Frame 5's boxes show the
+// strokes' rules: two-pixel frames with open corners, no horizontal strokes
+// on a rectangle two pixels wide, none at all on one three pixels square.
 TEST_P(StartFrame, ArgumentChoosesTheFrameAndWhetherHelpCanShow) {
   const StartCase c = GetParam();
   Scenario s(StartDemo());
@@ -114,12 +104,8 @@ TEST_P(StartFrame, ArgumentChoosesTheFrameAndWhetherHelpCanShow) {
   // No splash, so no dots; three start shows, then the F1, F4, F1 redraws.
   EXPECT_EQ(run.out, DefaultGeometry() + " Using 'demoFlow.txt'\n" + line + line + line + line + line + line);
 
-  const Image plain = FrameImage(c.frame);
-  const Image boxed = WithHelpBoxes(plain, c.frame == 5 ? kFiveRects : kZeroRects);
-  EXPECT_TRUE(SameImage(s.Shot("a"), c.locked ? plain : boxed)) << "at the start";
-  EXPECT_TRUE(SameImage(s.Shot("b"), plain)) << "after F1";
-  EXPECT_TRUE(SameImage(s.Shot("c"), plain)) << "after F4";
-  EXPECT_TRUE(SameImage(s.Shot("d"), c.locked ? plain : boxed)) << "after F1 again";
+  const std::string plain = "startup-" + std::string(c.name), boxed = c.locked ? plain : plain + "-help";
+  ExpectShots(s, {{"a", boxed}, {"b", plain}, {"c", plain}, {"d", boxed}});
 }
 
 INSTANTIATE_TEST_SUITE_P(StartUp, StartFrame,
@@ -127,37 +113,6 @@ INSTANTIATE_TEST_SUITE_P(StartUp, StartFrame,
                                            StartCase{"zero", 0, "zero", true},
                                            StartCase{"nosuch", 0, "zero", true}),
                          [](const auto& info) { return std::string(info.param.argument); });
-
-TEST(StartUp, HelpBoxesAreTwoPixelFramesWithOpenCorners) {
-  Scenario s(StartDemo());
-  const auto run = s.Run({"shot boxes"}, "five");
-  ASSERT_EQ(run.status, 0) << run.err;
-  const Image shot = s.Shot("boxes");
-  ASSERT_EQ(shot.width, kWidth);
-  // The rectangle (10, 40, 15, 45): columns 12..14 on rows 41, 42, 45, 46 and
-  // rows 42..44 in columns 11, 12, 15, 16, nothing else around it.
-  std::vector<std::pair<int, int>> red;
-  for (int y = 37; y <= 49; ++y)
-    for (int x = 7; x <= 19; ++x)
-      if (shot.At(x, y) == kRed) red.emplace_back(x, y);
-  std::vector<std::pair<int, int>> expected;
-  for (int y = 37; y <= 49; ++y)
-    for (int x = 7; x <= 19; ++x) {
-      const bool across = x >= 12 && x <= 14 && (y == 41 || y == 42 || y == 45 || y == 46);
-      const bool down = y >= 42 && y <= 44 && (x == 11 || x == 12 || x == 15 || x == 16);
-      if (across || down) expected.emplace_back(x, y);
-    }
-  EXPECT_EQ(red, expected);
-  // A rectangle two pixels wide gets only its vertical strokes.
-  for (int y = 38; y <= 63; ++y)
-    for (int x = 38; x <= 44; ++x) {
-      const bool stroke = (x == 41 || x == 42) && y >= 42 && y <= 59;
-      EXPECT_EQ(shot.At(x, y) == kRed, stroke) << x << "," << y;
-    }
-  // One no more than three pixels wide and high gets none.
-  for (int y = 63; y <= 69; ++y)
-    for (int x = 3; x <= 9; ++x) EXPECT_NE(shot.At(x, y), kRed) << x << "," << y;
-}
 
 struct GeometryCase {
   const char* label;

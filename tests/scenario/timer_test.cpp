@@ -49,7 +49,7 @@ TEST(Timers, ChainAdvancesOncePerArrival) {
   // Three start shows, one arrival: each frame of the chain follows once.
   EXPECT_EQ(Shown(AfterIndex(run.out)),
             Times(FrameLine(1, "t1"), 3) + FrameLine(2, "t2") + FrameLine(3, "t3") + FrameLine(4, "t4"));
-  EXPECT_TRUE(SameImage(s.Shot("end"), FrameImage(4)));
+  ExpectShots(s, {{"end", "timer-chain-end"}});
 }
 
 // Paced at a 60 Hz screen, each frame of a chain of short Timers stays for a
@@ -189,12 +189,9 @@ TEST(InactiveLook, ShownByTheNextDisplayWhileInactive) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Shown(AfterIndex(run.out)),
             Times(FrameLine(1, "one"), 3) + FrameLine(2, "two") + FrameLine(2, "two"));
-  EXPECT_TRUE(SameImage(s.Shot("active"), FrameImage(1)));
-  EXPECT_TRUE(SameImage(s.Shot("deactivated"), FrameImage(1)));
-  Image inactive = FrameImage(demo.InactiveLook());
-  Paint(inactive, 2, 20, 40, 59, 59);
-  EXPECT_TRUE(SameImage(s.Shot("inactive"), inactive));
-  EXPECT_TRUE(SameImage(s.Shot("again"), FrameImage(2)));
+  // The inactive look with frame two's rectangle 20, 40, 59, 59 in it.
+  ExpectShots(s, {{"active", "timer-one"}, {"deactivated", "timer-one"}, {"inactive", "timer-inactive-look"},
+                  {"again", "timer-two"}});
 }
 
 // The flow file is edited while the player runs: the next show of a moved
@@ -216,7 +213,7 @@ TEST(Reload, EditedFlowFileRebuildsTheIndex) {
   EXPECT_EQ(AfterIndex(result.out), Times(FrameLine(1, "one"), 3) + FrameLine(2, "two") +
                                         "Reloading Offsets... \n Using 'demoFlow.txt'\n Done\n" +
                                         FrameLine(2, "two"));
-  EXPECT_TRUE(SameImage(s.Shot("two"), FrameImage(2)));
+  ExpectShots(s, {{"two", "timer-reloaded-two"}});
 }
 
 }  // namespace

@@ -6,13 +6,9 @@
 #include <string>
 
 #include "content/package.h"
+#include "tool_test_support.h"
 
 namespace {
-
-std::string Slurp(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(ContentMarker, IsNowhereInTheBuiltPrograms) {
   const std::string marker = demo::ContentMarker();
@@ -26,7 +22,7 @@ TEST(ContentMarker, IsNowhereInTheBuiltPrograms) {
 #endif
   };
   for (const char* path : programs) {
-    const std::string bytes = Slurp(path);
+    const std::string bytes = tool_test::Slurp(path);
     ASSERT_GT(bytes.size(), 10000u) << path;
     EXPECT_EQ(bytes.find(marker), std::string::npos) << path << " holds the content marker";
   }

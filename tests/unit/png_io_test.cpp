@@ -132,64 +132,39 @@ TEST(DemotoolPngIo, WrittenRowsComeBackExactly) {
 TEST(DemotoolPngIo, EveryPixelFormatIsReadAsEightBitRgb) {
   TempDir dir;
   const std::string path = dir.File("p.png");
-
-  RawPng palette;  // 2-bit indices, one entry transparent: alpha is dropped
-  palette.width = 3;
-  palette.height = 2;
-  palette.colorType = PNG_COLOR_TYPE_PALETTE;
-  palette.bitDepth = 2;
-  palette.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
-  palette.transparency = {0, 255, 128};
-  palette.rows = {{0x18}, {0xA0}};  // indices 0 1 2 and 2 2 0
-  ASSERT_TRUE(WriteRaw(path, palette));
-  EXPECT_EQ(Read(path, 3, 2),
-            (std::vector<uint8_t>{10, 20, 30, 40, 50, 60, 70, 80, 90, 70, 80, 90, 70, 80, 90, 10, 20, 30}));
-
-  RawPng bits;  // 1-bit gray across a byte boundary
-  bits.width = 9;
-  bits.height = 1;
-  bits.colorType = PNG_COLOR_TYPE_GRAY;
-  bits.bitDepth = 1;
-  bits.rows = {{0xA5, 0x80}};
-  ASSERT_TRUE(WriteRaw(path, bits));
-  EXPECT_EQ(Read(path, 9, 1), Gray({255, 0, 255, 0, 0, 255, 0, 255, 255}));
-
-  RawPng grayAlpha16;  // the high byte of each 16-bit sample counts
-  grayAlpha16.width = 2;
-  grayAlpha16.height = 1;
-  grayAlpha16.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
-  grayAlpha16.bitDepth = 16;
-  grayAlpha16.rows = {{0xAB, 0x12, 0x00, 0x00, 0x01, 0x00, 0xFF, 0xFF}};
-  ASSERT_TRUE(WriteRaw(path, grayAlpha16));
-  EXPECT_EQ(Read(path, 2, 1), Gray({0xAB, 0x01}));
-
-  RawPng rgba;
-  rgba.width = 2;
-  rgba.height = 1;
-  rgba.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-  rgba.rows = {{1, 2, 3, 0, 4, 5, 6, 255}};
-  ASSERT_TRUE(WriteRaw(path, rgba));
-  EXPECT_EQ(Read(path, 2, 1), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
-
-  RawPng interlaced;  // 16-bit RGB, Adam7
-  interlaced.width = 7;
-  interlaced.height = 5;
-  interlaced.bitDepth = 16;
-  interlaced.interlaced = true;
-  std::vector<uint8_t> expected;
+  std::vector<uint8_t> interlacedRgb;
+  RawPng interlaced{7, 5, PNG_COLOR_TYPE_RGB, 16, true, {}, {}, {}};  // 16-bit RGB, Adam7
   for (int y = 0; y < 5; ++y) {
-    std::vector<png_byte> row;
+    interlaced.rows.emplace_back();
     for (int x = 0; x < 7; ++x)
       for (int c = 0; c < 3; ++c) {
-        uint8_t v = static_cast<uint8_t>(y * 50 + x * 7 + c);
-        row.push_back(v);
-        row.push_back(0x7F);
-        expected.push_back(v);
+        const uint8_t v = static_cast<uint8_t>(y * 50 + x * 7 + c);
+        interlaced.rows.back().insert(interlaced.rows.back().end(), {v, 0x7F});
+        interlacedRgb.push_back(v);
       }
-    interlaced.rows.push_back(row);
   }
-  ASSERT_TRUE(WriteRaw(path, interlaced));
-  EXPECT_EQ(Read(path, 7, 5), expected);
+  struct Case {
+    const char* what;
+    RawPng png;
+    std::vector<uint8_t> rgb;
+  };
+  const std::vector<Case> cases = {
+      {"2-bit palette indices 0 1 2 and 2 2 0, one entry transparent: alpha is dropped",
+       {3, 2, PNG_COLOR_TYPE_PALETTE, 2, false, {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}}, {0, 255, 128},
+        {{0x18}, {0xA0}}},
+       {10, 20, 30, 40, 50, 60, 70, 80, 90, 70, 80, 90, 70, 80, 90, 10, 20, 30}},
+      {"1-bit gray across a byte boundary", {9, 1, PNG_COLOR_TYPE_GRAY, 1, false, {}, {}, {{0xA5, 0x80}}},
+       Gray({255, 0, 255, 0, 0, 255, 0, 255, 255})},
+      {"16-bit gray and alpha: the high byte of each sample counts",
+       {2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, {}, {}, {{0xAB, 0x12, 0x00, 0x00, 0x01, 0x00, 0xFF, 0xFF}}},
+       Gray({0xAB, 0x01})},
+      {"RGBA", {2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, false, {}, {}, {{1, 2, 3, 0, 4, 5, 6, 255}}}, {1, 2, 3, 4, 5, 6}},
+      {"16-bit RGB, Adam7", interlaced, interlacedRgb},
+  };
+  for (Case c : cases) {
+    ASSERT_TRUE(WriteRaw(path, c.png)) << c.what;
+    EXPECT_EQ(Read(path, c.png.width, c.png.height), c.rgb) << c.what;
+  }
 }
 
 TEST(DemotoolPngIo, HostileFilesFailWithAMessage) {
@@ -234,18 +209,10 @@ TEST(DemotoolPngIo, HostileFilesFailWithAMessage) {
   EXPECT_TRUE(ReadPng(dir.File("tiny.png"), w, h, rgb, error)) << error;
   EXPECT_EQ(rgb, std::vector<uint8_t>(6, 0));
 
-  WriteFile(dir.File("text.png"), "this is not a picture at all");
-  EXPECT_FALSE(ReadPng(dir.File("text.png"), w, h, rgb, error));
-  EXPECT_NE(error.find("not a PNG"), std::string::npos) << error;
-  EXPECT_FALSE(ReadPng(dir.File("absent.png"), w, h, rgb, error));
-  EXPECT_NE(error.find("absent.png"), std::string::npos) << error;
-
-  // A pipe nobody writes to would block the read for ever; a folder never ends it.
+  // A pipe nobody writes to would block the read for ever. Noise, missing
+  // files, folders and devices are packed from the hostile corpus.
   ASSERT_EQ(mkfifo(dir.File("pipe.png").c_str(), 0600), 0);
   EXPECT_FALSE(ReadPng(dir.File("pipe.png"), w, h, rgb, error));
-  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
-  std::filesystem::create_directory(dir.File("folder.png"));
-  EXPECT_FALSE(ReadPng(dir.File("folder.png"), w, h, rgb, error));
   EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
 }
 

@@ -89,13 +89,13 @@ std::string Marker() {
   return marker;
 }
 
-std::string CrLf(std::initializer_list<std::string> lines) {
+std::string CrLf(const std::vector<std::string>& lines) {
   std::string text;
   for (const auto& line : lines) text += line + "\r\n";
   return text;
 }
 
-std::string Lf(std::initializer_list<std::string> lines) {
+std::string Lf(const std::vector<std::string>& lines) {
   std::string text;
   for (const auto& line : lines) text += line + "\n";
   return text;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -59,9 +60,9 @@ class CapturedOutput {
 std::string Marker();
 
 // Joins lines with CR LF after each.
-std::string CrLf(std::initializer_list<std::string> lines);
+std::string CrLf(const std::vector<std::string>& lines);
 // Joins lines with LF after each.
-std::string Lf(std::initializer_list<std::string> lines);
+std::string Lf(const std::vector<std::string>& lines);
 
 // One tile of `width` pixels whose bytes all derive from `seed`.
 std::string TilePixels(int width, int seed);

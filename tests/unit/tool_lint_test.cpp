@@ -19,12 +19,6 @@ using tool_test::RunTool;
 
 constexpr int kW = 5, kH = 4;
 
-std::string CrLfText(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& l : lines) text += l + "\r\n";
-  return text;
-}
-
 // The line number of the `nth` line equal to `text`.
 int LineOf(const std::vector<std::string>& lines, const std::string& text, int nth = 1) {
   for (size_t i = 0; i < lines.size(); ++i)
@@ -38,7 +32,7 @@ class DemotoolLint : public ::testing::Test {
   tool_test::RunResult Lint(const std::vector<std::string>& lines) {
     fs::create_directories(dir_.File("demo"));
     WriteFile(dir_.File("demo/demoStack.rxs"), test_support::StackFileBytes(kW, 6));
-    WriteFile(dir_.File("demo/demoFlow.txt"), CrLfText(lines));
+    WriteFile(dir_.File("demo/demoFlow.txt"), test_support::CrLf(lines));
     return RunTool({"lint", dir_.File("demo")});
   }
   TempDir dir_;
@@ -64,7 +58,7 @@ TEST_F(DemotoolLint, ACleanDemoPassesAndWarningsAloneDoNotFail) {
                      "demoFlow.txt: 0 errors, 1 warning\n");
 
   // A self-contained demo is checked the same way, under its own name.
-  const std::string flow = CrLfText(kClean);
+  const std::string flow = test_support::CrLf(kClean);
   WriteFile(dir_.File("demo.bin"), test_support::BundleBytes("program", kW, kH, flow,
                                                              test_support::StackFileBytes(kW, 6).substr(2)));
   run = RunTool({"lint", dir_.File("demo.bin")});
@@ -169,7 +163,7 @@ TEST_F(DemotoolLint, ContentThePlayerCannotStartOnIsAnError) {
 TEST_F(DemotoolLint, ADemoWithoutFramesIsAnError) {
   // The player shows one black "NoFrame" window for each of these.
   const std::string stack = test_support::StackFileBytes(kW, 6).substr(2);
-  for (const std::string& flow : {std::string(), CrLfText({"HelpOn", "StopReading", "~a", TileLine({0, 0, 0, 0}), ""})}) {
+  for (const std::string& flow : {std::string(), test_support::CrLf({"HelpOn", "StopReading", "~a", TileLine({0, 0, 0, 0}), ""})}) {
     WriteFile(dir_.File("demo.bin"), test_support::BundleBytes("program", kW, kH, flow, stack));
     tool_test::RunResult run = RunTool({"lint", dir_.File("demo.bin")});
     EXPECT_EQ(run.status, 1) << run.out << run.err;
@@ -202,7 +196,7 @@ TEST_F(DemotoolLint, AStoryboardWithItsLineNumbersAndWhatThePresenterWouldSee) {
       "  \"one\" Timer 60",
       "",
   };
-  WriteFile(dir_.File("story.txt"), CrLfText(lines));
+  WriteFile(dir_.File("story.txt"), test_support::CrLf(lines));
   const tool_test::RunResult run = RunTool({"lint", dir_.File("story.txt")});
   EXPECT_EQ(run.status, 1) << run.out << run.err;
   const std::vector<std::string> want = {

@@ -17,6 +17,7 @@ using test_support::TempDir;
 using test_support::TileByte;
 using test_support::TileLine;
 using test_support::WriteFile;
+using tool_test::FilesIn;
 using tool_test::RunTool;
 
 constexpr int kW = 5, kH = 4;
@@ -31,24 +32,6 @@ struct Picture {
     return *this;
   }
 };
-
-std::vector<uint8_t> ReadBack(const std::string& path) {
-  int w = 0, h = 0;
-  std::vector<uint8_t> rgb;
-  std::string error;
-  EXPECT_TRUE(demotool::ReadPng(path, w, h, rgb, error)) << error;
-  EXPECT_EQ(w, kW);
-  EXPECT_EQ(h, kH);
-  return rgb;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 class DemotoolRender : public ::testing::Test {
  protected:
@@ -79,13 +62,13 @@ TEST_F(DemotoolRender, FullFrameHoldsTheRowsItsTileLineNames) {
   // The first of two frames named "base" is meant.
   Picture expected;
   expected.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
-  EXPECT_EQ(ReadBack(out), expected.rgb);
+  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), expected.rgb);
 
   // The later "base" by number.
   ASSERT_EQ(Render({"#4", "-o", out}).status, 0);
   Picture last;
   last.Paint(0, 5).Paint(1, 5).Paint(2, 5).Paint(3, 5);
-  EXPECT_EQ(ReadBack(out), last.rgb);
+  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), last.rgb);
 }
 
 TEST_F(DemotoolRender, PartialFramesApplyOnTopOfTheFramesComposedBefore) {
@@ -95,25 +78,25 @@ TEST_F(DemotoolRender, PartialFramesApplyOnTopOfTheFramesComposedBefore) {
   ASSERT_EQ(Render({"over", "-o", out}).status, 0);
   Picture alone;
   alone.Paint(1, 5, 1, 3).Paint(2, 4, 1, 3);
-  EXPECT_EQ(ReadBack(out), alone.rgb);
+  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), alone.rgb);
 
   tool_test::RunResult run = Render({"#1", "--after", "base", "-o", out});
   ASSERT_EQ(run.status, 0) << run.err;
   Picture over;
   over.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
   over.Paint(1, 5, 1, 3).Paint(2, 4, 1, 3);
-  EXPECT_EQ(ReadBack(out), over.rgb);
+  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), over.rgb);
 
   ASSERT_EQ(Render({"cut", "--after=base,#1", "-o", out}).status, 0);
   Picture cut = over;
   cut.Paint(3, 1);
-  EXPECT_EQ(ReadBack(out), cut.rgb);
+  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), cut.rgb);
 
   // Composing in another order gives another picture.
   ASSERT_EQ(Render({"base", "--after", "over", "-o", out}).status, 0);
   Picture full;
   full.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
-  EXPECT_EQ(ReadBack(out), full.rgb);
+  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), full.rgb);
 }
 
 TEST_F(DemotoolRender, RelativeOutputIsPlacedFromTheCallersFolder) {
@@ -124,7 +107,7 @@ TEST_F(DemotoolRender, RelativeOutputIsPlacedFromTheCallersFolder) {
   ASSERT_EQ(run.status, 0) << run.err;
   Picture expected;
   expected.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
-  EXPECT_EQ(ReadBack(dir_.File("shots/base.png")), expected.rgb);
+  EXPECT_EQ(tool_test::ReadRgb(dir_.File("shots/base.png"), kW, kH), expected.rgb);
   EXPECT_FALSE(std::filesystem::exists(demo_ + "/shots"));
   EXPECT_EQ(FilesIn(dir_.File("shots")), std::vector<std::string>{"base.png"});
 }
@@ -168,7 +151,7 @@ TEST(DemotoolRenderBundle, ComposesFromTilesBehindTheFlowText) {
   ASSERT_EQ(run.status, 0) << run.err;
   Picture expected;
   expected.Paint(0, 2).Paint(1, 2).Paint(2, 0).Paint(3, 1);
-  EXPECT_EQ(ReadBack(dir.File("only.png")), expected.rgb);
+  EXPECT_EQ(tool_test::ReadRgb(dir.File("only.png"), kW, kH), expected.rgb);
 }
 
 }  // namespace

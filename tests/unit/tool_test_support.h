@@ -2,17 +2,24 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdint>
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
 #include <string>
-#include <utility>
+#include <thread>
 #include <vector>
+
+#include "tool/png_io.h"
 
 namespace tool_test {
 
@@ -37,218 +44,144 @@ inline std::string Slurp(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Runs the built demotool with `args`, from `cwd` when given.
-inline RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd = "") {
-  char outName[] = "/tmp/demotool_out_XXXXXX";
-  char errName[] = "/tmp/demotool_err_XXXXXX";
-  int outFd = mkstemp(outName), errFd = mkstemp(errName);
-  if (outFd < 0 || errFd < 0) throw std::runtime_error("mkstemp failed");
-  close(outFd);
-  close(errFd);
-  std::string command;
-  if (!cwd.empty()) command += "cd " + ShellQuote(cwd) + " && ";
-  command += ShellQuote(DEMOTOOL_PATH);
-  for (const std::string& a : args) command += " " + ShellQuote(a);
-  command += " >" + ShellQuote(outName) + " 2>" + ShellQuote(errName);
-  int raw = std::system(command.c_str());
-  RunResult result;
-  if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
-  result.out = Slurp(outName);
-  result.err = Slurp(errName);
-  unlink(outName);
-  unlink(errName);
-  return result;
+// The names in a folder, sorted.
+inline std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
-// A parsed JSON value; enough of JSON for what demotool writes.
-struct Json {
-  enum Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = kNull;
-  bool boolean = false;
-  int64_t number = 0;
-  std::string text;
-  std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> members;
+// The 8-bit RGB pixels of a PNG that must be `width` x `height`.
+inline std::vector<uint8_t> ReadRgb(const std::string& path, int width, int height) {
+  int w = 0, h = 0;
+  std::vector<uint8_t> rgb;
+  std::string error;
+  EXPECT_TRUE(demotool::ReadPng(path, w, h, rgb, error)) << error;
+  EXPECT_EQ(w, width) << path;
+  EXPECT_EQ(h, height) << path;
+  return rgb;
+}
 
-  const Json& operator[](const std::string& key) const {
-    for (const auto& m : members)
-      if (m.first == key) return m.second;
-    throw std::out_of_range("no JSON member '" + key + "'");
+// The lines of `text`, each ended by `end`; a last piece without an end counts as a line.
+inline std::vector<std::string> Split(const std::string& text, const std::string& end = "\r\n") {
+  std::vector<std::string> lines;
+  size_t start = 0, at;
+  while ((at = text.find(end, start)) != std::string::npos) {
+    lines.push_back(text.substr(start, at - start));
+    start = at + end.size();
   }
-  const Json& operator[](size_t i) const {
-    if (kind != kArray || i >= items.size()) throw std::out_of_range("no JSON item");
-    return items[i];
-  }
-  size_t size() const { return kind == kArray ? items.size() : members.size(); }
-  std::vector<std::string> Keys() const {
-    std::vector<std::string> keys;
-    for (const auto& m : members) keys.push_back(m.first);
-    return keys;
-  }
-  std::vector<int64_t> Numbers() const {
-    std::vector<int64_t> values;
-    for (const Json& j : items) values.push_back(j.number);
-    return values;
-  }
-};
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
 
-class JsonParser {
+// The built demotool run in the background from `cwd`, so that a test can act while it runs.
+class BackgroundRun {
  public:
-  explicit JsonParser(const std::string& text) : s_(text) {}
-  Json Parse() {
-    Json value = Value();
-    Space();
-    if (pos_ != s_.size()) Fail("trailing text");
-    return value;
+  // `addressSpace` (bytes, 0 for none) limits the run's address space.
+  BackgroundRun(std::vector<std::string> args, const std::string& cwd, int64_t addressSpace = 0) {
+    char outName[] = "/tmp/demotool_out_XXXXXX", errName[] = "/tmp/demotool_err_XXXXXX";
+    const int outFd = mkstemp(outName), errFd = mkstemp(errName);
+    if (outFd < 0 || errFd < 0) throw std::runtime_error("mkstemp failed");
+    outPath_ = outName;
+    errPath_ = errName;
+    args.insert(args.begin(), DEMOTOOL_PATH);
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+      dup2(outFd, 1);
+      dup2(errFd, 2);
+      if (chdir(cwd.c_str()) != 0) _exit(127);
+      const rlimit limit{static_cast<rlim_t>(addressSpace), static_cast<rlim_t>(addressSpace)};
+      if (addressSpace > 0 && setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
+      std::vector<char*> raw;
+      for (std::string& a : args) raw.push_back(a.data());
+      raw.push_back(nullptr);
+      execv(raw[0], raw.data());
+      _exit(127);
+    }
+    close(outFd);
+    close(errFd);
+  }
+  ~BackgroundRun() {
+    if (!finished_ && pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    unlink(outPath_.c_str());
+    unlink(errPath_.c_str());
+  }
+  BackgroundRun(const BackgroundRun&) = delete;
+  BackgroundRun& operator=(const BackgroundRun&) = delete;
+
+  // Threads the run has now; -1 once it has ended.
+  int ThreadCount() const {
+    const std::string status = Slurp("/proc/" + std::to_string(pid_) + "/status");
+    const size_t at = status.find("\nThreads:");
+    return finished_ || at == std::string::npos ? -1 : std::atoi(status.c_str() + at + 9);
+  }
+  // Standard output written so far.
+  std::string OutputSoFar() const { return Slurp(outPath_); }
+  // Polls until `condition` holds for the output so far; false if the run
+  // ended or `pollLimit` polls of 10 ms passed first.
+  bool WaitForOutput(const std::function<bool(const std::string&)>& condition, int pollLimit = 3000) {
+    for (int i = 0; i < pollLimit; ++i) {
+      if (condition(OutputSoFar())) return true;
+      int raw = 0;
+      if (waitpid(pid_, &raw, WNOHANG) == pid_) {
+        finished_ = true;
+        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        return condition(OutputSoFar());
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  RunResult Finish() {
+    if (!finished_) {
+      int raw = 0;
+      waitpid(pid_, &raw, 0);
+      finished_ = true;
+      status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    return {status_, Slurp(outPath_), Slurp(errPath_)};
   }
 
  private:
-  [[noreturn]] void Fail(const char* why) {
-    throw std::runtime_error(std::string("bad JSON: ") + why + " at " + std::to_string(pos_));
-  }
-  void Space() {
-    while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\n' || s_[pos_] == '\r' || s_[pos_] == '\t'))
-      ++pos_;
-  }
-  char Peek() {
-    Space();
-    if (pos_ >= s_.size()) Fail("unexpected end");
-    return s_[pos_];
-  }
-  void Expect(char c) {
-    if (Peek() != c) Fail("unexpected character");
-    ++pos_;
-  }
-  bool Word(const char* w) {
-    std::string word(w);
-    if (s_.compare(pos_, word.size(), word) != 0) return false;
-    pos_ += word.size();
-    return true;
-  }
-  std::string String() {
-    Expect('"');
-    std::string out;
-    while (true) {
-      if (pos_ >= s_.size()) Fail("unterminated string");
-      unsigned char c = static_cast<unsigned char>(s_[pos_++]);
-      if (c == '"') return out;
-      if (c < 0x20) Fail("raw control character in string");
-      if (c >= 0x80) Fail("raw byte above 0x7F: not UTF-8, must be escaped");
-      if (c != '\\') {
-        out += static_cast<char>(c);
-        continue;
-      }
-      if (pos_ >= s_.size()) Fail("cut escape");
-      char e = s_[pos_++];
-      switch (e) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '/': out += '/'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'u': {
-          if (pos_ + 4 > s_.size()) Fail("cut \\u");
-          unsigned value = static_cast<unsigned>(std::stoul(s_.substr(pos_, 4), nullptr, 16));
-          pos_ += 4;
-          // demotool writes bytes, never characters above 0xFF.
-          if (value > 0xFF) Fail("\\u above 00FF");
-          out += static_cast<char>(value);
-          break;
-        }
-        default: Fail("unknown escape");
-      }
-    }
-  }
-  Json Value() {
-    Json v;
-    char c = Peek();
-    if (c == '{') {
-      v.kind = Json::kObject;
-      ++pos_;
-      if (Peek() == '}') {
-        ++pos_;
-        return v;
-      }
-      while (true) {
-        std::string key = String();
-        Expect(':');
-        v.members.emplace_back(key, Value());
-        if (Peek() == ',') {
-          ++pos_;
-          continue;
-        }
-        Expect('}');
-        return v;
-      }
-    }
-    if (c == '[') {
-      v.kind = Json::kArray;
-      ++pos_;
-      if (Peek() == ']') {
-        ++pos_;
-        return v;
-      }
-      while (true) {
-        v.items.push_back(Value());
-        if (Peek() == ',') {
-          ++pos_;
-          continue;
-        }
-        Expect(']');
-        return v;
-      }
-    }
-    if (c == '"') {
-      v.kind = Json::kString;
-      v.text = String();
-      return v;
-    }
-    if (Word("true")) {
-      v.kind = Json::kBool;
-      v.boolean = true;
-      return v;
-    }
-    if (Word("false")) {
-      v.kind = Json::kBool;
-      return v;
-    }
-    if (Word("null")) return v;
-    size_t begin = pos_;
-    if (pos_ < s_.size() && s_[pos_] == '-') ++pos_;
-    while (pos_ < s_.size() && s_[pos_] >= '0' && s_[pos_] <= '9') ++pos_;
-    if (pos_ == begin || (pos_ == begin + 1 && s_[begin] == '-')) Fail("not a value");
-    v.kind = Json::kNumber;
-    v.number = std::stoll(s_.substr(begin, pos_ - begin));
-    return v;
-  }
-
-  const std::string& s_;
-  size_t pos_ = 0;
+  pid_t pid_ = -1;
+  std::string outPath_, errPath_;
+  bool finished_ = false;
+  int status_ = -1;
 };
 
-inline Json ParseJson(const std::string& text) { return JsonParser(text).Parse(); }
-
-// One parsed action: target, command letter and the four numbers.
-struct Action {
-  int64_t target;
-  std::string command;
-  int64_t a1, a2, a3, a4;
-  bool operator==(const Action&) const = default;
-};
-
-inline std::vector<Action> Actions(const Json& frame) {
-  std::vector<Action> actions;
-  for (const Json& a : frame["actions"].items)
-    actions.push_back({a["target"].number, a["command"].text, a["arg1"].number, a["arg2"].number,
-                       a["arg3"].number, a["arg4"].number});
-  return actions;
+// Runs the built demotool with `args`, from `cwd` when given.
+inline RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd = "") {
+  return BackgroundRun(args, cwd.empty() ? "." : cwd).Finish();
 }
 
-inline void PrintTo(const Action& a, std::ostream* os) {
-  *os << "{" << a.target << " " << a.command << " " << a.a1 << "," << a.a2 << "," << a.a3 << ","
-      << a.a4 << "}";
+// The text of the first member `key`'s value in demotool's one-line JSON.
+inline std::string JsonValue(const std::string& json, const std::string& key) {
+  const size_t at = json.find("\"" + key + "\":");
+  if (at == std::string::npos) return "<no member " + key + ">";
+  const size_t from = at + key.size() + 3;
+  size_t i = from;
+  int depth = 0;
+  for (bool inString = false; i < json.size(); ++i) {
+    const char c = json[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      inString = c != '"';
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '{' || c == '[') {
+      ++depth;
+    } else if ((c == '}' || c == ']') && depth-- == 0) {
+      break;
+    } else if (c == ',' && depth == 0) {
+      break;
+    }
+  }
+  return json.substr(from, i - from);
 }
 
 }  // namespace tool_test

@@ -18,20 +18,11 @@ using test_support::TempDir;
 using test_support::TileByte;
 using test_support::TileLine;
 using test_support::WriteFile;
+using tool_test::FilesIn;
 using tool_test::RunTool;
 
 constexpr int kW = 5, kH = 4;
 using Rgb = std::vector<uint8_t>;
-
-Rgb LoadPng(const std::string& path) {
-  int w = 0, h = 0;
-  Rgb rgb;
-  std::string error;
-  EXPECT_TRUE(demotool::ReadPng(path, w, h, rgb, error)) << error;
-  EXPECT_EQ(w, kW);
-  EXPECT_EQ(h, kH);
-  return rgb;
-}
 
 // Every row from the same test tile.
 Rgb Rows(int tile) {
@@ -40,24 +31,6 @@ Rgb Rows(int tile) {
     for (int x = 0; x < kW; ++x)
       for (int c = 0; c < 3; ++c) rgb[(y * kW + x) * 3 + c] = TileByte(tile, x, 2 - c);
   return rgb;
-}
-
-std::vector<std::string> CrLfLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0, at;
-  while ((at = text.find("\r\n", start)) != std::string::npos) {
-    lines.push_back(text.substr(start, at - start));
-    start = at + 2;
-  }
-  EXPECT_EQ(start, text.size()) << "text after the last CR LF";
-  return lines;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 const std::vector<std::string> kFlow = {
@@ -101,7 +74,7 @@ class DemotoolUnpack : public ::testing::Test {
     if (!after.empty()) args.insert(args.end(), {"--after", after});
     tool_test::RunResult run = RunTool(args);
     EXPECT_EQ(run.status, 0) << run.err;
-    return LoadPng(dir_.File("r.png"));
+    return tool_test::ReadRgb(dir_.File("r.png"), kW, kH);
   }
 
   TempDir dir_;
@@ -111,7 +84,7 @@ class DemotoolUnpack : public ::testing::Test {
 TEST_F(DemotoolUnpack, PackingWhatUnpackGivesPlaysTheSame) {
   tool_test::RunResult run = RunTool({"unpack", "demo", "-o", "story"}, dir_.Path());
   ASSERT_EQ(run.status, 0) << run.err;
-  const std::vector<std::string> story = CrLfLines(ReadFile(dir_.File("story/storyboard.txt")));
+  const std::vector<std::string> story = tool_test::Split(ReadFile(dir_.File("story/storyboard.txt")));
   const std::vector<std::string> files = {"inactive.png", "frame-00000-base.png", "frame-00001-over.png",
                                           "frame-00002-cut.png", "frame-00003-a_b_c.png", "frame-00004-after.png"};
   ASSERT_EQ(story.size(), kFlow.size());
@@ -128,15 +101,15 @@ TEST_F(DemotoolUnpack, PackingWhatUnpackGivesPlaysTheSame) {
   EXPECT_EQ(FilesIn(dir_.File("story")), expectedFiles);
 
   // Each screenshot is its frame composed over the frames before it in the file.
-  EXPECT_EQ(LoadPng(dir_.File("story/inactive.png")), Rows(2));
+  EXPECT_EQ(tool_test::ReadRgb(dir_.File("story/inactive.png"), kW, kH), Rows(2));
   const char* chains[] = {"", "#0", "#0,#1", "#0,#1,#2"};
   for (int f = 0; f < 4; ++f)
-    EXPECT_EQ(LoadPng(dir_.File("story/" + files[f + 1])), Render(demo_, "#" + std::to_string(f), chains[f])) << f;
-  EXPECT_EQ(LoadPng(dir_.File("story/frame-00004-after.png")), Rows(0));
+    EXPECT_EQ(tool_test::ReadRgb(dir_.File("story/" + files[f + 1]), kW, kH), Render(demo_, "#" + std::to_string(f), chains[f])) << f;
+  EXPECT_EQ(tool_test::ReadRgb(dir_.File("story/frame-00004-after.png"), kW, kH), Rows(0));
 
   run = RunTool({"pack", "story/storyboard.txt", "-o", "again"}, dir_.Path());
   ASSERT_EQ(run.status, 0) << run.err;
-  const std::vector<std::string> repacked = CrLfLines(ReadFile(dir_.File("again/demoFlow.txt")));
+  const std::vector<std::string> repacked = tool_test::Split(ReadFile(dir_.File("again/demoFlow.txt")));
   ASSERT_EQ(repacked.size(), kFlow.size());
   // Pack's stamp takes the place of the empty last line, which unpack gives back.
   ASSERT_EQ(kFlow.back(), "");

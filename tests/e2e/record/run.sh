@@ -24,14 +24,10 @@ cleanup() {
   if [ "$FAILS" -eq 0 ] && [ -z "${KEEP:-}" ]; then rm -rf "$WORK"; else echo "kept: $WORK"; fi
 }
 trap cleanup EXIT
-# shellcheck source=common.sh
-source "$(dirname "$0")/common.sh"
+# shellcheck source=../common.sh
+source "$(dirname "$0")/../common.sh"
 
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$WORK/display" 2>"$WORK/xvfb.log" &
-XVFB_PID=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-[ -s "$WORK/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=:$(head -n1 "$WORK/display")
+start_xvfb "$WORK" 1024x768x24
 if [ "$WM" = openbox ]; then
   openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
   WM_PID=$!

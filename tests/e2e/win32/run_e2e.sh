@@ -135,10 +135,36 @@ more_frames() { [ "$(frame_count)" -gt "$before" ]; }
 last_frame() { log | grep -o "Frame .*" | tail -1; }
 ended() { ! kill -0 "$player_pid" 2>/dev/null; }
 
+# Starts the player in the background: start LOG DIR PROGRAM [ARG...]
+start() {
+  current_log=$1
+  local dir=$2
+  shift 2
+  (cd "$dir" && exec wine "$@" >"$work/$current_log.log" 2>&1) &
+  player_pid=$!
+}
+# The player's end: finished STATUS WHAT
+finished() {
+  local status=0
+  wait "$player_pid" || status=$?
+  player_pid=
+  [ "$status" = "$1" ] || fail "$2 ended the player with status $status: $(log)"
+}
+# F4 redraws the frame, which must then be FRAME as demotool renders it: redrawn SHOT FRAME
+redrawn() {
+  local d
+  before=$(frame_count)
+  xdotool key F4
+  wait_for "the frame shown again after F4" more_frames
+  sleep 0.5
+  shot "$1"
+  d=$(frame_diff "$1" "$2")
+  [ "$d" = 0 ] || fail "shot '$1' differs from demotool render of '$2' in $d pixels"
+}
+
 # ---- run 1: splash, keys, pointer, help, notes, Esc ----
 note "starting the bundled demo"
-(cd "$work/run" && exec wine demo.exe >"$work/player.log" 2>"$work/player-err.log") &
-player_pid=$!
+start player "$work/run" demo.exe
 
 wait_for "the splash window" window_origin "Tavrin Demo"
 read -r sx sy < <(window_origin "Tavrin Demo")
@@ -159,13 +185,7 @@ notes_px=$(convert "$shots/welcome-notes.png" -crop 800x600+"$wx"+"$wy" +repage 
 [ "$notes_px" -gt 5000 ] || fail "no speaker notes on the first frame ($notes_px pixels of their colour)"
 
 # F4 hides the notes: what is left is the composed frame, pixel for pixel.
-before=$(frame_count)
-xdotool key F4
-wait_for "the frame shown again after F4" more_frames
-sleep 0.5
-shot welcome
-d=$(frame_diff welcome welcome)
-[ "$d" = 0 ] || fail "frame 'welcome' differs from demotool render in $d pixels"
+redrawn welcome welcome
 notes_px=$(convert "$shots/welcome.png" -crop 800x600+"$wx"+"$wy" +repage miff:- | colour_count - 'rgb(200,255,200)')
 [ "$notes_px" -lt 100 ] || fail "F4 did not hide the notes ($notes_px pixels of their colour)"
 
@@ -232,50 +252,35 @@ wait_for "the hover frame after the glide" hovered
 
 # Esc ends the demo with status 0.
 xdotool key Escape
-status=0
-wait "$player_pid" || status=$?
-player_pid=
-[ "$status" = 0 ] || fail "Esc ended the player with status $status"
+finished 0 "Esc"
 note "run 1 done: $(frame_count) frames shown"
 
 # Without a window manager, Wine hands a key to the active window only while
 # the pointer is over one of its windows: the pointer is put there first.
 
 # ---- run 2: Right Arrow on the splash dismisses it as a click does ----
-current_log=player-keys
-(cd "$work/run" && exec wine demo.exe >"$work/player-keys.log" 2>&1) &
-player_pid=$!
+start player-keys "$work/run" demo.exe
 wait_for "the splash window" window_origin "Tavrin Demo"
 read -r sx sy < <(window_origin "Tavrin Demo")
 xdotool mousemove $((sx + 375)) $((sy + 300)) key Right
 wait_for "frame 0 after Right Arrow on the splash" shows_frame 0 welcome
 xdotool key Escape
 wait_for "the player to end by Esc" ended
-status=0
-wait "$player_pid" || status=$?
-player_pid=
-[ "$status" = 0 ] || fail "Esc after Right Arrow on the splash ended the player with status $status"
+finished 0 "Esc after Right Arrow on the splash"
 
 # ---- run 3: Esc on the splash ends the demo before any frame shows ----
-current_log=player-esc
-(cd "$work/run" && exec wine demo.exe >"$work/player-esc.log" 2>&1) &
-player_pid=$!
+start player-esc "$work/run" demo.exe
 wait_for "the splash window" window_origin "Tavrin Demo"
 read -r sx sy < <(window_origin "Tavrin Demo")
 xdotool mousemove $((sx + 375)) $((sy + 300)) key Escape
 wait_for "the player to end after Esc on the splash" ended
-status=0
-wait "$player_pid" || status=$?
-player_pid=
-[ "$status" = 0 ] || fail "Esc on the splash ended the player with status $status"
+finished 0 "Esc on the splash"
 [ "$(frame_count)" = 0 ] || fail "Esc on the splash still showed $(frame_count) frames"
 
 # ---- run 4: a drag by the title band, then the close area ----
 # Started on a frame: without the splash, the main window is made the
 # foreground window straight after its first show.
-current_log=player-drag
-(cd "$work/run" && exec wine demo.exe home >"$work/player-drag.log" 2>&1) &
-player_pid=$!
+start player-drag "$work/run" demo.exe home
 wait_for "the home frame" shows_frame 7 home
 wait_for "the main window" window_origin "galculator"
 read -r wx wy < <(window_origin "galculator")
@@ -298,25 +303,14 @@ sleep 0.5
 [ "$(window_origin "galculator")" = "$dragged" ] ||
   fail "the window went on following the pointer after the release: at $(window_origin "galculator")"
 read -r wx wy <<<"$dragged"
-before=$(frame_count)
-xdotool key F4
-wait_for "the frame shown again after F4" more_frames
-sleep 0.5
-shot dragged
-d=$(frame_diff dragged home)
-[ "$d" = 0 ] || fail "the dragged window differs from demotool render in $d pixels"
+redrawn dragged home
 # The close area at the band's right end ends the demo.
 xdotool mousemove $((wx + 785)) $((wy + 12)) click 1
 wait_for "the player to end by its close area" ended
-status=0
-wait "$player_pid" || status=$?
-player_pid=
-[ "$status" = 0 ] || fail "the close area ended the player with status $status"
+finished 0 "the close area"
 
 # ---- run 5: back to full size from a cut-out frame, the keyboard stays ----
-current_log=player-cutout
-(cd "$work/run" && exec wine demo.exe about >"$work/player-cutout.log" 2>&1) &
-player_pid=$!
+start player-cutout "$work/run" demo.exe about
 wait_for "the About box" shows_frame 22 about
 wait_for "the cut-out window" window_origin "galculator"
 read -r ax ay < <(window_origin "galculator")
@@ -328,43 +322,23 @@ wait_for "the window back at full size" full_size
 wx=40 wy=40
 wait_for "the timers to reach file-ready" shows_frame 30 file-ready
 xdotool mousemove 400 300
-before=$(frame_count)
-xdotool key F4
-wait_for "the frame shown again after F4 once back at full size" more_frames
-sleep 0.5
-shot file-ready
-d=$(frame_diff file-ready file-ready)
-[ "$d" = 0 ] || fail "frame 'file-ready' differs from demotool render in $d pixels"
+redrawn file-ready file-ready
 xdotool key Escape
 wait_for "the player to end by Esc" ended
-status=0
-wait "$player_pid" || status=$?
-player_pid=
-[ "$status" = 0 ] || fail "Esc after the About box ended the player with status $status"
+finished 0 "Esc after the About box"
 
 # ---- run 6: a start frame on the command line, no splash, then a close request ----
 cp "$sample/demoFlow.txt" "$sample/demoStack.rxs" "$player" "$work/run/"
-current_log=player2
-(cd "$work/run" && exec wine "$(basename "$player")" typed-1 >"$work/player2.log" 2>&1) &
-player_pid=$!
+start player2 "$work/run" "$(basename "$player")" typed-1
 wait_for "the main window" window_origin "galculator"
 started() { log player2 | grep -q 'Frame 10: typed-1$'; }
 wait_for "the start frame" started
 if xdotool search --onlyvisible --name '^Tavrin Demo$' >/dev/null 2>&1; then fail "a start frame argument still showed the splash"; fi
 read -r wx wy < <(window_origin "galculator")
-before=$(frame_count)
-xdotool key F4
-wait_for "the frame shown again after F4" more_frames
-sleep 0.5
-shot arg-start
-d=$(frame_diff arg-start typed-1)
-[ "$d" = 0 ] || fail "side-file frame 'typed-1' differs from demotool render in $d pixels"
+redrawn arg-start typed-1
 # Alt+F4 is the system's close request (WM_CLOSE through the default procedure).
 xdotool key alt+F4
-status=0
-wait "$player_pid" || status=$?
-player_pid=
-[ "$status" = 0 ] || fail "the close request ended the player with status $status"
+finished 0 "the close request"
 
 # ---- run 7: a bundled demo with a non-ASCII name, started from another folder ----
 current_log=player4
@@ -374,10 +348,7 @@ cp "$work/run/demo.exe" "$work/démo folder/démo.exe"
 player_pid=$!
 wait_for "the home frame of the renamed demo" shows_frame 7 home
 xdotool key Escape
-status=0
-wait "$player_pid" || status=$?
-player_pid=
-[ "$status" = 0 ] || fail "the renamed demo ended with status $status"
+finished 0 "Esc on the renamed demo"
 
 # ---- run 8: a screen smaller than the frame: the halftone-stretched copy ----
 # A second display of 640 x 480 makes the player scale the 800 x 600 frame to
@@ -395,9 +366,7 @@ wait_for "the small X display" xdpyinfo
 # A Wine session keeps the display it started on: end it (no player runs now).
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
-current_log=player5
-(cd "$work/run" && exec wine "$(basename "$player")" home >"$work/player5.log" 2>&1) &
-player_pid=$!
+start player5 "$work/run" "$(basename "$player")" home
 wait_for "the scaled home frame" shows_frame 7 home
 wait_for "the main window on the small screen" window_origin "galculator"
 read -r wx wy < <(window_origin "galculator")
@@ -414,10 +383,7 @@ error=$(compare -metric RMSE "$work/got-scaled.png" "$work/want-scaled.png" null
 awk -v e="${error:-1}" 'BEGIN { exit !(e < 0.05) }' || fail "the stretched frame is far from the composed one (RMSE $error)"
 note "stretched frame RMSE $error"
 xdotool key Escape
-status=0
-wait "$player_pid" || status=$?
-player_pid=
-[ "$status" = 0 ] || fail "the scaled player ended with status $status"
+finished 0 "Esc on the small screen"
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 kill "$small_pid" 2>/dev/null || true
@@ -428,8 +394,7 @@ export DISPLAY=$display
 # standard output and a message box says in plain words what to do.
 mkdir -p "$work/empty"
 cp "$player" "$work/empty/"
-(cd "$work/empty" && exec wine "$(basename "$player")" >"$work/player3.log" 2>&1) &
-player_pid=$!
+start player3 "$work/empty" "$(basename "$player")"
 wait_for "the message box explaining the failure" window_origin "Exiting"
 text=$(wine "$box_text" Exiting | tr -d '\r')
 want="The demo's content file demoStack.rxs is missing from the folder $(winepath -w "$work/empty").
@@ -442,11 +407,8 @@ shot no-content-box
 read -r bx by < <(window_origin "Exiting")
 xdotool mousemove $((bx + 20)) $((by + 20)) key Return
 wait_for "the player to end once the box is read" ended
-status=0
-wait "$player_pid" || status=$?
-player_pid=
-[ "$(log player3)" = "NoStack1" ] || fail "a demo without content printed: $(log player3)"
-[ "$status" = 1 ] || fail "a demo without content ended with status $status"
+[ "$(log)" = "NoStack1" ] || fail "a demo without content printed: $(log)"
+finished 1 "a demo without content"
 
 # ---- run 10: a demo played from a folder that cannot be written ----
 # Root may write anywhere, whatever the folder's permissions say: for root the
@@ -461,17 +423,12 @@ if [ "$(id -u)" = 0 ]; then
   mount -o remount,ro,bind "$work/readonly" || die "cannot make the folder read-only"
 fi
 if touch "$work/readonly/probe" 2>/dev/null; then die "the read-only folder can be written"; fi
-current_log=player-readonly
-(cd "$work/readonly" && exec wine demo.exe home >"$work/player-readonly.log" 2>&1) &
-player_pid=$!
+start player-readonly "$work/readonly" demo.exe home
 wait_for "the home frame from the read-only folder" shows_frame 7 home
 wait_for "the main window" window_origin "galculator"
 xdotool mousemove 400 300 key Escape
 wait_for "the player to end by Esc" ended
-status=0
-wait "$player_pid" || status=$?
-player_pid=
-[ "$status" = 0 ] || fail "the demo in a read-only folder ended with status $status: $(log)"
+finished 0 "the demo in a read-only folder"
 [ "$(ls -A "$work/readonly")" = "demo.exe" ] || fail "the read-only folder holds: $(ls -A "$work/readonly")"
 
 if [ "$failures" -gt 0 ]; then

@@ -24,34 +24,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*"
-  FAILS=$((FAILS + 1))
-}
-pass() { echo "ok: $*"; }
-check() {  # check "what" command...
-  local what=$1
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-
-# ---- a display of our own ----
-for n in $(seq 91 140); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-  XVFB_PID=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    kill -0 "$XVFB_PID" 2>/dev/null || break
-    sleep 0.1
-  done
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  kill "$XVFB_PID" 2>/dev/null
-  wait "$XVFB_PID" 2>/dev/null
-  XVFB_PID=
-done
-[ -n "$XVFB_PID" ] || { echo "FAIL: no Xvfb display could be started"; exit 1; }
+# shellcheck source=../common.sh
+source "$(dirname "$0")/../common.sh"
+start_xvfb "$WORK" 1280x1024x24
 
 # waits (up to 30 s) until the command succeeds; the test fails if it never does
 await() {
@@ -82,6 +57,17 @@ shot() {
   read -r x y wd ht < <(geometry "$w")
   sleep 0.3  # let the server finish the last drawing requests before reading them back
   import -window root -crop "${wd}x${ht}+${x}+${y}" +repage "$SHOTS/$1.png"
+}
+# a key, a moment for the redraw, then a shot: key_shot KEY NAME
+key_shot() {
+  xdotool key "$1"
+  sleep 0.5
+  shot "$2"
+}
+# the player on the side files in the current folder: play OUT [FRAME]
+play() {
+  "$PLAYER" "${@:2}" >"$WORK/$1.txt" 2>&1 &
+  PLAYER_PID=$!
 }
 # differing pixels between two images, within a crop WxH+X+Y of both
 differ() {
@@ -164,25 +150,16 @@ shot welcome-notes
 "$TOOL" render "$DEMO" welcome -o "$SHOTS/ref-welcome-notes.png" >/dev/null 2>&1
 n=$(differ "$SHOTS/welcome-notes.png" "$SHOTS/ref-welcome-notes.png" "$BELOW_TITLE")
 check "speaker notes drawn over the frame ($n pixels)" test "${n:-0}" -gt 1000
-xdotool key F4
-sleep 0.5
-shot welcome
+key_shot F4 welcome
 check "notes hidden by F4: the window shows the composed frame" same_as_render welcome welcome
-xdotool key F4
-sleep 0.5
-shot welcome-notes2
+key_shot F4 welcome-notes2
 check "notes back with F4" test "$(differ "$SHOTS/welcome-notes.png" "$SHOTS/welcome-notes2.png" 800x600+0+0)" = 0
-xdotool key F4
-sleep 0.5
+xdotool key F4 sleep 0.5
 
 # ---- help with F1 ----
-xdotool key F1
-sleep 0.5
-shot welcome-help
+key_shot F1 welcome-help
 check "F1: the help title appears in the title band" test "$(differ "$SHOTS/welcome.png" "$SHOTS/welcome-help.png" 800x28+0+0)" -gt 100
-xdotool key F1
-sleep 0.5
-shot welcome-nohelp
+key_shot F1 welcome-nohelp
 check "F1 again: help gone" test "$(differ "$SHOTS/welcome.png" "$SHOTS/welcome-nohelp.png" 800x600+0+0)" = 0
 
 # ---- a KeyDown action, then the timed frames ----
@@ -193,12 +170,9 @@ check "home after the timed frames shows its composed frame" same_as_render home
 check "timed frames shown in order" grep -q "Frame 6: move-a6" "$WORK/out1.txt"
 
 # F1 on a frame with hotspots draws red boxes on the frame itself
-xdotool key F1
-sleep 0.5
-shot home-help
+key_shot F1 home-help
 check "F1 on home: help boxes drawn on the frame" test "$(differ "$SHOTS/home.png" "$SHOTS/home-help.png" "$BELOW_TITLE")" -gt 100
-xdotool key F1
-sleep 0.5
+xdotool key F1 sleep 0.5
 
 # ---- hover, click, release ----
 xdotool mousemove $((wx + 80)) $((wy + 468))
@@ -248,8 +222,7 @@ check "frame lines on standard output" grep -q "Frame 0: welcome" "$WORK/out1.tx
 
 # ---- side files, a start frame, the Escape key ----
 cd "$SAMPLE" || exit 1
-"$PLAYER" typed-1 >"$WORK/out2.txt" 2>&1 &
-PLAYER_PID=$!
+play out2 typed-1
 await_frame typed-1
 check "no splash with a start frame" bash -c "! xdotool search --onlyvisible --class RXDsplash"
 W=$(main_window)
@@ -271,8 +244,7 @@ check "minimise area takes the window off the screen" await bash -c "! xwininfo 
 "$PROBE" close "$W"
 await_exit 0
 
-"$PLAYER" home >"$WORK/out4.txt" 2>&1 &
-PLAYER_PID=$!
+play out4 home
 await_frame home
 W=$(main_window)
 read -r wx wy _ _ < <(geometry "$W")
@@ -280,15 +252,8 @@ xdotool mousemove $((wx + 800 - 10)) $((wy + 10)) click 1
 await_exit 0
 check "close area ends the demo after showing home" grep -q "Frame 7: home" "$WORK/out4.txt"
 
-"$PLAYER" home >"$WORK/out5.txt" 2>&1 &
-PLAYER_PID=$!
-await_frame home
-xdotool mousemove 440 340 key Escape
-await_exit 0
-
 # ---- back to full size from a cut-out frame, the keyboard stays with the player ----
-"$PLAYER" about >"$WORK/out7.txt" 2>&1 &
-PLAYER_PID=$!
+play out7 about
 await_frame about
 W=$(main_window)
 read -r ax ay _ _ < <(geometry "$W")
@@ -302,25 +267,15 @@ check "F4 after the cut-out frame redraws the frame" await bash -c "[ \$(grep -c
 xdotool key Escape
 await_exit 0
 
-# ---- Escape on the splash ends it too ----
-"$PLAYER" >"$WORK/out3.txt" 2>&1 &
-PLAYER_PID=$!
-check "splash shown again" await xdotool search --onlyvisible --class RXDsplash
-sleep 0.5
-xdotool mousemove 640 512 key Escape
-await_exit 0
-
-# ---- the splash has the keyboard wherever the pointer is ----
-"$PLAYER" >"$WORK/out6.txt" 2>&1 &
-PLAYER_PID=$!
+# ---- the splash has the keyboard wherever the pointer is: Right Arrow shows frame 0, Escape ends ----
+play out6
 check "splash shown for Right Arrow" await xdotool search --onlyvisible --class RXDsplash
 xdotool mousemove 5 5 key Right
 await_frame welcome
 xdotool key Escape
 await_exit 0
 
-"$PLAYER" >"$WORK/out7.txt" 2>&1 &
-PLAYER_PID=$!
+play out7
 check "splash shown for Escape" await xdotool search --onlyvisible --class RXDsplash
 xdotool mousemove 5 5 key Escape
 await_exit 0

@@ -1,4 +1,5 @@
-# What the recording end-to-end tests share: reporting, waiting for windows, checking rectangles and replaying.
+# What the end-to-end scripts share: reporting, a display of their own, waiting for windows, and for the
+# recording tests checking rectangles and replaying.
 # Sourced; the caller sets FAILS=0 and, for check_clicks, CLICKS=("X Y WIDGET-RECT" ...).
 
 fail() {
@@ -10,6 +11,15 @@ check() {
   local what=$1
   shift
   if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+# An Xvfb display of its own: start_xvfb WORK SCREEN (as WxHxD); sets XVFB_PID and DISPLAY.
+start_xvfb() {
+  Xvfb -displayfd 5 -screen 0 "$2" -nolisten tcp 5>"$1/display" 2>"$1/xvfb.log" &
+  XVFB_PID=$!
+  for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.1; done
+  [ -s "$1/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
+  export DISPLAY=:$(head -n1 "$1/display")
 }
 
 wait_window() {
