@@ -68,102 +68,86 @@ TEST(ReadSettings, ResetKeepsOnlyTheNotesFontAndColours) {
   EXPECT_EQ(r.out, "");
 }
 
+// One field of the settings as text, named as in the header.
+std::string Field(const demo::PlayerSettings& s, const std::string& name) {
+  auto pair = [](const int32_t* v, int n) {
+    std::string t;
+    for (int i = 0; i < n; ++i) t += (i ? "," : "") + std::to_string(v[i]);
+    return t;
+  };
+  char colour[16];
+  if (name == "TitleBarHeight") return std::to_string(s.TitleBarHeight);
+  if (name == "CloseRightEdge") return std::to_string(s.CloseRightEdge);
+  if (name == "Inactive") return pair(s.InactiveUpperLeft, 2) + " " + pair(s.InactiveWidHeight, 2);
+  if (name == "Flags") return pair(&s.helpOn, 2) + " " + std::to_string(s.CoverTaskBarOk);
+  if (name == "WindowText") return s.WindowText;
+  if (name == "HomeFrame") return s.HomeFrame;
+  if (name == "NotesFont") return s.NotesFont;
+  if (name == "NotesBackColor" || name == "NotesTextColor") {
+    std::snprintf(colour, sizeof colour, "%06X", name == "NotesBackColor" ? s.NotesBackColor : s.NotesTextColor);
+    return colour;
+  }
+  if (name == "ScreenFill") return std::to_string(s.ScreenFill);
+  if (name == "WindowRoundingStyle") return std::to_string(s.WindowRoundingStyle);
+  if (name == "WindowIconSm") return pair(s.WindowIconSm, 3);
+  return "?";
+}
+
 TEST(ReadSettings, EachKeyAndItsFallback) {
-  using S = demo::PlayerSettings;
-  struct Case {
+  const struct {
     std::vector<std::string> lines;
-    std::function<void(const S&)> check;
+    const char* field;
+    const char* value;
+  } cases[] = {
+      {{"TitleBarHeight 7"}, "TitleBarHeight", "7"},
+      {{"TitleBarHeight 123"}, "TitleBarHeight", "12"},
+      {{"TitleBarHeight x"}, "TitleBarHeight", "21"},
+      {{"TitleBarHeight ab9c"}, "TitleBarHeight", "9"},
+      {{"TitleBarHeight 5", "TitleBarHeight 6"}, "TitleBarHeight", "6"},
+      {{"CloseRightEdge 30"}, "CloseRightEdge", "30"},
+      {{"CloseRightEdge \xC3" "5"}, "CloseRightEdge", "21"},
+      {{"InactiveUpperLeft 4,30", "InactiveWidHeight 985,915"}, "Inactive", "4,30 985,915"},
+      {{"InactiveUpperLeft 4, 30", "InactiveWidHeight 985,915"}, "Inactive", "4,0 985,915"},
+      // Without a usable size the rectangle is off.
+      {{"InactiveUpperLeft 4,30"}, "Inactive", "-1,30 -1,-1"},
+      {{"InactiveUpperLeft 4,30", "InactiveWidHeight 985,0"}, "Inactive", "-1,30 985,0"},
+      {{"InactiveUpperLeft x", "InactiveWidHeight 5,5"}, "Inactive", "0,0 5,5"},
+      {{"InactiveUpperLeft 99999999999999999999999999999999999999999999999999,7", "InactiveWidHeight 1,1"},
+       "Inactive", "999999999,7 1,1"},
+      {{"HelpOnce", "NotesOff", "CoverTaskBarOk"}, "Flags", "1,0 1"},
+      {{" HelpOn", "xNotesOff"}, "Flags", "0,1 0"},
+      {{"WindowText \"My Demo\" trailing"}, "WindowText", "My Demo"},
+      {{"WindowText \"\""}, "WindowText", ""},
+      {{"WindowText \"ab\xC3\xA9" "cd\""}, "WindowText", "ab"},
+      {{"WindowText \"ab\tcd\""}, "WindowText", "ab"},
+      {{"HomeFrame \"000278"}, "HomeFrame", "000278"},
+      {{"NotesFont \"Courier New\""}, "NotesFont", "Courier New"},
+      {{"NotesFont XArial"}, "NotesFont", "Arial"},
+      // Colours are written red, green, blue and kept blue, green, red.
+      {{"NotesBackColor=0000FF"}, "NotesBackColor", "FF0000"},
+      {{"NotesBackColor=102030"}, "NotesBackColor", "302010"},
+      {{"NotesBackColor=C8FFC8 "}, "NotesBackColor", "C8FFC8"},
+      {{"NotesBackColor=12345"}, "NotesBackColor", "C8FFC8"},
+      {{"NotesBackColor="}, "NotesBackColor", "C8FFC8"},
+      {{"NotesBackColor=  00FF"}, "NotesBackColor", "FF0000"},
+      {{"NotesBackColor=0A0Bzz"}, "NotesBackColor", "0B0A00"},
+      {{"NotesTextColor=a0b0c0"}, "NotesTextColor", "C0B0A0"},
+      {{"NotesTextColor=A0B0C0D0"}, "NotesTextColor", "202020"},
+      {{"ScreenFill=2"}, "ScreenFill", "2"},
+      {{"ScreenFill=2", "ScreenFill=3"}, "ScreenFill", "0"},
+      {{"ScreenFill=1", "ScreenFill="}, "ScreenFill", "0"},
+      {{"ScreenFill=1", "ScreenFill=/"}, "ScreenFill", "0"},
+      {{"WindowRoundingStyle=1", "WindowRoundingStyle=2"}, "WindowRoundingStyle", "0"},
+      {{"WindowIconSm 010,010,023"}, "WindowIconSm", "10,10,23"},
+      {{"WindowIconSm 010,010,000"}, "WindowIconSm", "-1,10,0"},
+      {{"WindowIconSm 1:0,010,00:"}, "WindowIconSm", "200,10,10"},  // no digit test
+      {{"WindowIconSm 0"}, "WindowIconSm", "-1,-5328,-5328"},  // past the line: NULs folded as digits
   };
-  const std::vector<Case> cases = {
-      {{"TitleBarHeight 7"}, [](const S& s) { EXPECT_EQ(s.TitleBarHeight, 7); }},
-      {{"TitleBarHeight 123"}, [](const S& s) { EXPECT_EQ(s.TitleBarHeight, 12); }},
-      {{"TitleBarHeight x"}, [](const S& s) { EXPECT_EQ(s.TitleBarHeight, 21); }},
-      {{"TitleBarHeight ab9c"}, [](const S& s) { EXPECT_EQ(s.TitleBarHeight, 9); }},
-      {{"CloseRightEdge 30"}, [](const S& s) { EXPECT_EQ(s.CloseRightEdge, 30); }},
-      {{"CloseRightEdge \xC3" "5"}, [](const S& s) { EXPECT_EQ(s.CloseRightEdge, 21); }},
-      {{"InactiveUpperLeft 4,30", "InactiveWidHeight 985,915"},
-       [](const S& s) {
-         EXPECT_EQ(s.InactiveUpperLeft[0], 4);
-         EXPECT_EQ(s.InactiveUpperLeft[1], 30);
-         EXPECT_EQ(s.InactiveWidHeight[0], 985);
-         EXPECT_EQ(s.InactiveWidHeight[1], 915);
-       }},
-      {{"InactiveUpperLeft 4, 30", "InactiveWidHeight 985,915"},
-       [](const S& s) {
-         EXPECT_EQ(s.InactiveUpperLeft[0], 4);
-         EXPECT_EQ(s.InactiveUpperLeft[1], 0);
-       }},
-      {{"InactiveUpperLeft 4,30"},
-       [](const S& s) {
-         EXPECT_EQ(s.InactiveUpperLeft[0], -1);
-         EXPECT_EQ(s.InactiveUpperLeft[1], 30);
-       }},
-      {{"InactiveUpperLeft 4,30", "InactiveWidHeight 985,0"},
-       [](const S& s) { EXPECT_EQ(s.InactiveUpperLeft[0], -1); }},
-      {{"InactiveUpperLeft x", "InactiveWidHeight 5,5"},
-       [](const S& s) {
-         EXPECT_EQ(s.InactiveUpperLeft[0], 0);
-         EXPECT_EQ(s.InactiveUpperLeft[1], 0);
-       }},
-      {{"InactiveUpperLeft 99999999999999999999999999999999999999999999999999,7",
-        "InactiveWidHeight 1,1"},
-       [](const S& s) {
-         EXPECT_GT(s.InactiveUpperLeft[0], 0);
-         EXPECT_EQ(s.InactiveUpperLeft[1], 7);
-       }},
-      {{"HelpOnce", "NotesOff", "CoverTaskBarOk"},
-       [](const S& s) {
-         EXPECT_EQ(s.helpOn, 1);
-         EXPECT_EQ(s.notesOn, 0);
-         EXPECT_EQ(s.CoverTaskBarOk, 1);
-       }},
-      {{" HelpOn", "xNotesOff"},
-       [](const S& s) {
-         EXPECT_EQ(s.helpOn, 0);
-         EXPECT_EQ(s.notesOn, 1);
-       }},
-      {{"WindowText \"My Demo\" trailing"}, [](const S& s) { EXPECT_EQ(s.WindowText, "My Demo"); }},
-      {{"WindowText \"\""}, [](const S& s) { EXPECT_EQ(s.WindowText, ""); }},
-      {{"WindowText \"ab\xC3\xA9" "cd\""}, [](const S& s) { EXPECT_EQ(s.WindowText, "ab"); }},
-      {{"WindowText \"ab\tcd\""}, [](const S& s) { EXPECT_EQ(s.WindowText, "ab"); }},
-      {{"HomeFrame \"000278"}, [](const S& s) { EXPECT_EQ(s.HomeFrame, "000278"); }},
-      {{"NotesFont \"Courier New\""}, [](const S& s) { EXPECT_EQ(s.NotesFont, "Courier New"); }},
-      {{"NotesFont XArial"}, [](const S& s) { EXPECT_EQ(s.NotesFont, "Arial"); }},
-      {{"NotesBackColor=0000FF"}, [](const S& s) { EXPECT_EQ(s.NotesBackColor, 0xFF0000u); }},
-      {{"NotesBackColor=102030"}, [](const S& s) { EXPECT_EQ(s.NotesBackColor, 0x302010u); }},
-      {{"NotesBackColor=C8FFC8 "}, [](const S& s) { EXPECT_EQ(s.NotesBackColor, 0xC8FFC8u); }},
-      {{"NotesBackColor=12345"}, [](const S& s) { EXPECT_EQ(s.NotesBackColor, 0xC8FFC8u); }},
-      {{"NotesBackColor="}, [](const S& s) { EXPECT_EQ(s.NotesBackColor, 0xC8FFC8u); }},
-      {{"NotesBackColor=  00FF"}, [](const S& s) { EXPECT_EQ(s.NotesBackColor, 0xFF0000u); }},
-      {{"NotesBackColor=0A0Bzz"}, [](const S& s) { EXPECT_EQ(s.NotesBackColor, 0x0B0A00u); }},
-      {{"NotesTextColor=a0b0c0"}, [](const S& s) { EXPECT_EQ(s.NotesTextColor, 0xC0B0A0u); }},
-      {{"NotesTextColor=A0B0C0D0"}, [](const S& s) { EXPECT_EQ(s.NotesTextColor, 0x202020u); }},
-      {{"ScreenFill=2"}, [](const S& s) { EXPECT_EQ(s.ScreenFill, 2); }},
-      {{"ScreenFill=2", "ScreenFill=3"}, [](const S& s) { EXPECT_EQ(s.ScreenFill, 0); }},
-      {{"ScreenFill=1", "ScreenFill="}, [](const S& s) { EXPECT_EQ(s.ScreenFill, 0); }},
-      {{"ScreenFill=1", "ScreenFill=/"}, [](const S& s) { EXPECT_EQ(s.ScreenFill, 0); }},
-      {{"WindowRoundingStyle=1", "WindowRoundingStyle=2"},
-       [](const S& s) { EXPECT_EQ(s.WindowRoundingStyle, 0); }},
-      {{"WindowIconSm 010,010,000"},
-       [](const S& s) {
-         EXPECT_EQ(s.WindowIconSm[0], -1);
-         EXPECT_EQ(s.WindowIconSm[1], 10);
-       }},
-      {{"WindowIconSm 1:0,010,00:"},  // characters are not tested for digits
-       [](const S& s) {
-         EXPECT_EQ(s.WindowIconSm[0], 200);
-         EXPECT_EQ(s.WindowIconSm[2], 10);
-       }},
-      {{"WindowIconSm 0"}, [](const S& s) { EXPECT_EQ(s.WindowIconSm[0], -1); }},
-      {{"TitleBarHeight 5", "TitleBarHeight 6"},
-       [](const S& s) { EXPECT_EQ(s.TitleBarHeight, 6); }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.lines.back());
+  for (const auto& c : cases) {
     TempDir dir;
     Read r = ReadHeader(c.lines);
     ASSERT_TRUE(r.status.ok()) << r.status.message;
-    c.check(r.settings);
+    EXPECT_EQ(Field(r.settings, c.field), c.value) << c.lines.back();
   }
 }
 
