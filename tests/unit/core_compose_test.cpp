@@ -25,18 +25,29 @@ std::string Stack(int count, int firstSeed = 0) {
   return bytes;
 }
 
-// Bytes of columns x1..x2 of an image row.
-std::string Pixels(const demo::FrameImage& image, int row, int x1, int x2) {
-  return std::string(reinterpret_cast<const char*>(image.Row(row)) + 3 * x1,
-                     static_cast<size_t>(3 * (x2 - x1 + 1)));
-}
-// What columns x1..x2 hold when they come from the tile of `seed`.
-std::string TileColumns(int seed, int x1, int x2) {
-  return TilePixels(kW, seed).substr(static_cast<size_t>(3 * x1),
-                                     static_cast<size_t>(3 * (x2 - x1 + 1)));
-}
-std::string Untouched(int x1, int x2) {
-  return std::string(static_cast<size_t>(3 * (x2 - x1 + 1)), static_cast<char>(kFill));
+// What rows 0 .. rows-1 of `image` show, as "r0/r1/...": for each of the
+// frame's columns the seed of the tile whose pixel it holds ('.' untouched,
+// '?' anything else), written once when the whole row agrees. A tile's seed
+// can be read back from any one pixel: 37 is invertible modulo 256.
+std::string Look(const demo::FrameImage& image, int rows, int columns = kW) {
+  std::string look;
+  for (int r = 0; r < rows; ++r) {
+    std::vector<std::string> tokens;
+    for (int x = 0; x < columns; ++x) {
+      const uint8_t* p = image.Row(r) + 3 * x;
+      const int seed = ((p[0] - 11 * x - 1) * 173) & 0xFF;  // 173 * 37 = 1 modulo 256
+      std::string token = "?";
+      if (p[0] == kFill && p[1] == kFill && p[2] == kFill) token = ".";
+      else if (p[1] == TileByte(seed, x, 1) && p[2] == TileByte(seed, x, 2)) token = std::to_string(seed);
+      tokens.push_back(token);
+    }
+    bool same = true;
+    for (const auto& t : tokens) same &= t == tokens[0];
+    std::string row = tokens[0];
+    for (size_t i = 1; !same && i < tokens.size(); ++i) row += " " + tokens[i];
+    look += (r ? "/" : "") + row;
+  }
+  return look;
 }
 
 TEST(DecodeTileRef, BaseEightyDigitsMostSignificantFirst) {
@@ -159,10 +170,7 @@ TEST_F(Compose, FullWritesEachRowFromItsTile) {
   EXPECT_EQ(stack.TileCount(), 10);
   stack.Close();
   Full(TileLine({3, 0, 9, 3}) + "\n", 4);
-  const int seeds[] = {3, 0, 9, 3};
-  for (int row = 0; row < 4; ++row) EXPECT_EQ(Pixels(Image(), row, 0, kW - 1), TileColumns(seeds[row], 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 0, kW, kW + 1), Untouched(kW, kW + 1));
-  EXPECT_EQ(Pixels(Image(), 4, 0, kW - 1), Untouched(0, kW - 1));
+  EXPECT_EQ(Look(Image(), 5, kW + 2), "3 3 3 3 3 3 . ./0 0 0 0 0 0 . ./9 9 9 9 9 9 . ./3 3 3 3 3 3 . ./.");
 }
 
 TEST_F(Compose, FullLeavesRowsWithBadReferencesAsTheyWere) {
@@ -171,16 +179,10 @@ TEST_F(Compose, FullLeavesRowsWithBadReferencesAsTheyWere) {
   // beyond the end of a short line.
   const std::string line = "$" + TileRef(2) + "+ ++" + TileRef(10) + "{+++" + TileRef(4) + "\n";
   Full(line, 6);
-  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(2, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 1, 0, kW - 1), TileColumns(1, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 2, 0, kW - 1), TileColumns(1, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 3, 0, kW - 1), TileColumns(1, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 4, 0, kW - 1), TileColumns(4, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 5, 0, kW - 1), TileColumns(1, 0, kW - 1));
+  EXPECT_EQ(Look(Image(), 6), "2/1/1/1/4/1");
   // The line ends early inside a reference: "$++" followed by nothing.
   Full("$" + TileRef(7) + "++", 2);
-  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(7, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 1, 0, kW - 1), TileColumns(1, 0, kW - 1));
+  EXPECT_EQ(Look(Image(), 2), "7/1");
 }
 
 TEST_F(Compose, RowsOfATruncatedStackKeepTheirPixels) {
@@ -188,29 +190,19 @@ TEST_F(Compose, RowsOfATruncatedStackKeepTheirPixels) {
   WriteFile("stack.rxs", Stack(3).substr(0, 2 + 3 * kW * 2 + 5));
   Age("stack.rxs");
   Full(TileLine({0, 2}), 2);
-  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(0, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 1, 2, kW - 1), Untouched(2, kW - 1));
+  EXPECT_EQ(Look(Image(), 2), "0/.");
 }
 
 TEST_F(Compose, RectWritesOnlyItsColumnsAndRows) {
   Full(TileLine({0, 0, 0}), 3);
   Rect(TileLine({5, 6, 7}), {1, 1, 3, 2});
-  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(0, 0, kW - 1));
-  for (int row = 1; row <= 2; ++row) {
-    EXPECT_EQ(Pixels(Image(), row, 0, 0), TileColumns(0, 0, 0));
-    EXPECT_EQ(Pixels(Image(), row, 1, 3), TileColumns(5 + row, 1, 3));
-    EXPECT_EQ(Pixels(Image(), row, 4, kW - 1), TileColumns(0, 4, kW - 1));
-  }
+  EXPECT_EQ(Look(Image(), 3), "0/0 6 6 6 0 0/0 7 7 7 0 0");
   // A full frame with the first frame's rows puts them back everywhere.
   Full(TileLine({0, 0, 0}), 3);
-  for (int row = 0; row < 3; ++row)
-    EXPECT_EQ(Pixels(Image(), row, 0, kW - 1), TileColumns(0, 0, kW - 1)) << row;
+  EXPECT_EQ(Look(Image(), 3), "0/0/0");
   // Bad references inside a rectangle leave those rows as they were.
   Rect("$" + TileRef(5) + "+ ++" + TileRef(99), {0, 0, kW - 1, 3});
-  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(5, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 1, 0, kW - 1), TileColumns(0, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 2, 0, kW - 1), TileColumns(0, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 3, 0, kW - 1), Untouched(0, kW - 1));
+  EXPECT_EQ(Look(Image(), 4), "5/0/0/.");
 }
 
 // Reading a frame's mode and tile lines from a flow file, as the display does.
@@ -244,13 +236,7 @@ class FrameLines : public testing::Test {
     return last_.ok();
   }
   demo::FrameImage& Image() { return player_->frameBuffer; }
-  void ExpectRows(std::initializer_list<int> seeds) {
-    int row = 0;
-    for (int seed : seeds) {
-      EXPECT_EQ(Pixels(Image(), row, 0, kW - 1), TileColumns(seed, 0, kW - 1)) << "row " << row;
-      ++row;
-    }
-  }
+  std::string Rows() { return Look(Image(), 3); }
 
   TempDir dir_;
   CapturedOutput out_;
@@ -264,24 +250,21 @@ TEST_F(FrameLines, ModeLineDecidesWhatIsComposed) {
   ASSERT_TRUE(Show(CrLf({"~a", TileLine({1, 2, 3}), "  IDC_HAND Timer 5", ""}), &c, &next));
   EXPECT_EQ(c.mode, 'F');
   EXPECT_EQ(next, "  IDC_HAND Timer 5\n");
-  ExpectRows({1, 2, 3});
+  EXPECT_EQ(Rows(), "1/2/3");
 
   ASSERT_TRUE(Show(CrLf({"~b", "!O 0,0,0,0", TileLine({4, 5, 6}), "#", ""}), &c, &next));
   EXPECT_EQ(c.mode, 'O');
   EXPECT_EQ(next, "#\n");
-  EXPECT_EQ(Pixels(Image(), 0, 0, 0), TileColumns(4, 0, 0));
-  EXPECT_EQ(Pixels(Image(), 0, 1, kW - 1), TileColumns(1, 1, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 1, 0, kW - 1), TileColumns(2, 0, kW - 1));
+  EXPECT_EQ(Rows(), "4 1 1 1 1 1/2/3");
 
   // y1 greater than y2: nothing at all.
   ASSERT_TRUE(Show(CrLf({"~c", "!O 0,2,5,1", TileLine({7, 7, 7}), ""}), &c));
-  EXPECT_EQ(Pixels(Image(), 1, 0, kW - 1), TileColumns(2, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 2, 0, kW - 1), TileColumns(3, 0, kW - 1));
+  EXPECT_EQ(Rows(), "4 1 1 1 1 1/2/3");
 
   // 'F' composes the full frame whatever its numbers say.
   ASSERT_TRUE(Show(CrLf({"~d", "!F 0,0,0,0", TileLine({8, 9, 0}), ""}), &c));
   EXPECT_EQ(c.mode, 'F');
-  ExpectRows({8, 9, 0});
+  EXPECT_EQ(Rows(), "8/9/0");
 
   // A Cutout reaching past the frame is clipped to it.
   ASSERT_TRUE(Show(CrLf({"~e", "!S 2,1,5000,99999999999999999999", TileLine({1, 2, 3}), ""}), &c));
@@ -290,16 +273,11 @@ TEST_F(FrameLines, ModeLineDecidesWhatIsComposed) {
   EXPECT_EQ(c.rect.y1, 1);
   EXPECT_EQ(c.rect.x2, kW - 1);
   EXPECT_EQ(c.rect.y2, 2);
-  EXPECT_EQ(Pixels(Image(), 0, 0, kW - 1), TileColumns(8, 0, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 1, 0, 1), TileColumns(9, 0, 1));
-  EXPECT_EQ(Pixels(Image(), 1, 2, kW - 1), TileColumns(2, 2, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 2, 2, kW - 1), TileColumns(3, 2, kW - 1));
-  EXPECT_EQ(Pixels(Image(), 3, 0, kW), Untouched(0, kW));
+  EXPECT_EQ(Look(Image(), 4, kW + 1), "8 8 8 8 8 8 ./9 9 2 2 2 2 ./0 0 3 3 3 3 ./.");
 
   // An Overlay that leaves its first number out.
   ASSERT_TRUE(Show(CrLf({"~f", "!O ,1,0,1", TileLine({4, 4, 4}), ""}), &c));
-  EXPECT_EQ(Pixels(Image(), 1, 0, 0), TileColumns(4, 0, 0));
-  EXPECT_EQ(Pixels(Image(), 1, 1, 1), TileColumns(9, 1, 1));
+  EXPECT_EQ(Rows(), "8/4 9 2 2 2 2/0 0 3 3 3 3");
 }
 
 TEST_F(FrameLines, RefusalsCarryTheirMessage) {
@@ -316,21 +294,21 @@ TEST_F(FrameLines, RefusalsCarryTheirMessage) {
 TEST_F(FrameLines, NoStaleRowsSurviveAChangeOfTheStackFile) {
   const std::string flow = CrLf({"~a", TileLine({0, 1, 2}), ""});
   ASSERT_TRUE(Show(flow));
-  ExpectRows({0, 1, 2});
+  EXPECT_EQ(Rows(), "0/1/2");
   ASSERT_TRUE(Show(flow));
-  ExpectRows({0, 1, 2});
+  EXPECT_EQ(Rows(), "0/1/2");
 
   // Rewritten in place, same size, same tile numbers, other pixels: right
   // after the write, and again once the new file has settled.
   WriteFile("demoStack.rxs", Stack(10, 100));
   ASSERT_TRUE(Show(flow));
-  ExpectRows({100, 101, 102});
+  EXPECT_EQ(Rows(), "100/101/102");
   WriteFile("demoStack.rxs", Stack(10, 150));
   Age("demoStack.rxs", 1800);
   ASSERT_TRUE(Show(flow));
-  ExpectRows({150, 151, 152});
+  EXPECT_EQ(Rows(), "150/151/152");
   ASSERT_TRUE(Show(flow));
-  ExpectRows({150, 151, 152});
+  EXPECT_EQ(Rows(), "150/151/152");
 
   // Replaced by renaming a new file over it.
   WriteFile("new.rxs", Stack(10, 200));
@@ -340,38 +318,36 @@ TEST_F(FrameLines, NoStaleRowsSurviveAChangeOfTheStackFile) {
   std::filesystem::rename("new.rxs", "demoStack.rxs", renameError);
   ASSERT_FALSE(renameError) << renameError.message();
   ASSERT_TRUE(Show(flow));
-  ExpectRows({200, 201, 202});
+  EXPECT_EQ(Rows(), "200/201/202");
 
   // Another file altogether with the same tile numbers.
   WriteFile("other.rxs", Stack(10, 50));
   Age("other.rxs", 900);
   player_->package.stackPath = "other.rxs";
   ASSERT_TRUE(Show(flow));
-  ExpectRows({50, 51, 52});
+  EXPECT_EQ(Rows(), "50/51/52");
 
   // The same file read from another base offset.
   WriteFile("other.rxs", "xxx" + Stack(10, 60));
   Age("other.rxs", 600);
   player_->package.stackBase = 5;
   ASSERT_TRUE(Show(flow));
-  ExpectRows({60, 61, 62});
+  EXPECT_EQ(Rows(), "60/61/62");
 }
 
 TEST_F(FrameLines, RowsChangedByARectangleAreComposedAgain) {
   ASSERT_TRUE(Show(CrLf({"~a", TileLine({0, 1, 2}), ""})));
   // A Cutout with other tiles over part of rows 1 and 2.
   ASSERT_TRUE(Show(CrLf({"~b", "!S 1,1,3,2", TileLine({5, 6, 7}), ""})));
-  EXPECT_EQ(Pixels(Image(), 1, 0, 0), TileColumns(1, 0, 0));
-  EXPECT_EQ(Pixels(Image(), 1, 1, 3), TileColumns(6, 1, 3));
+  EXPECT_EQ(Rows(), "0/1 6 6 6 1 1/2 7 7 7 2 2");
   // A full frame with the tiles the Cutout used: whole rows, not just the rectangle.
   ASSERT_TRUE(Show(CrLf({"~c", TileLine({0, 6, 7}), ""})));
-  ExpectRows({0, 6, 7});
+  EXPECT_EQ(Rows(), "0/6/7");
   // An Overlay over part of row 0, then a full frame that has row 0's old tile.
   ASSERT_TRUE(Show(CrLf({"~d", "!O 0,0,2,0", TileLine({5, 6, 7}), ""})));
-  EXPECT_EQ(Pixels(Image(), 0, 0, 2), TileColumns(5, 0, 2));
-  EXPECT_EQ(Pixels(Image(), 0, 3, kW - 1), TileColumns(0, 3, kW - 1));
+  EXPECT_EQ(Rows(), "5 5 5 0 0 0/6/7");
   ASSERT_TRUE(Show(CrLf({"~a", TileLine({0, 1, 2}), ""})));
-  ExpectRows({0, 1, 2});
+  EXPECT_EQ(Rows(), "0/1/2");
 }
 
 }  // namespace
