@@ -72,69 +72,34 @@ TEST(DecodeTileRef, BaseEightyDigitsMostSignificantFirst) {
     EXPECT_FALSE(demo::IsTileRef(bad)) << bad;
 }
 
-TEST(ParseModeLine, LetterAndFourNumbers) {
-  struct Case {
-    std::string line;
-    char mode;
-    int x1, y1, x2, y2;
-  };
-  const std::vector<Case> cases = {
-      {"!O 5,692,989,717\n", 'O', 5, 692, 989, 717},
-      {"!O 0,0,0,0\n", 'O', 0, 0, 0, 0},
-      {"!O ,5,10,20\n", 'O', 0, 5, 10, 20},
-      {"!S 1,2,3,4 trailing\n", 'S', 1, 2, 3, 4},
-      {"!O 7,8\n", 'O', 7, 8, 0, 0},
-      {"!O 7,8", 'O', 7, 8, 0, 0},
-      {"!O\n", 'O', 0, 0, 0, 0},
-      {"!O 1,,3,4\n", 'O', 1, 0, 3, 4},
-      {"!X 1,2,3,4\n", 'X', 1, 2, 3, 4},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.line);
-    demo::FrameComposition m = demo::ParseModeLine(c.line.c_str(), static_cast<int>(c.line.size()));
-    EXPECT_EQ(m.mode, c.mode);
-    EXPECT_EQ(m.rect.x1, c.x1);
-    EXPECT_EQ(m.rect.y1, c.y1);
-    EXPECT_EQ(m.rect.x2, c.x2);
-    EXPECT_EQ(m.rect.y2, c.y2);
-  }
-  EXPECT_EQ(demo::ParseModeLine("!F 1,2,3,4\n", 11).mode, 'F');
+std::string Text(const demo::UpdateRect& r) {
+  return std::to_string(r.x1) + "," + std::to_string(r.y1) + "," + std::to_string(r.x2) + "," + std::to_string(r.y2);
+}
 
-  // Numbers beyond any width, and a line far longer than any mode line.
-  std::string huge = "!O " + std::string(50, '9') + ",1,2,3" + std::string(20000, ' ') + "\n";
-  demo::FrameComposition m = demo::ParseModeLine(huge.c_str(), static_cast<int>(huge.size()));
-  EXPECT_GT(m.rect.x1, 3000);
-  EXPECT_EQ(m.rect.y1, 1);
-  EXPECT_EQ(m.rect.x2, 2);
-  EXPECT_EQ(m.rect.y2, 3);
+TEST(ParseModeLine, LetterAndFourNumbers) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"!O 5,692,989,717\n", "O 5,692,989,717"}, {"!O 0,0,0,0\n", "O 0,0,0,0"},
+      {"!O ,5,10,20\n", "O 0,5,10,20"},          {"!S 1,2,3,4 trailing\n", "S 1,2,3,4"},
+      {"!O 7,8\n", "O 7,8,0,0"},                 {"!O 7,8", "O 7,8,0,0"},
+      {"!O\n", "O 0,0,0,0"},                     {"!O 1,,3,4\n", "O 1,0,3,4"},
+      {"!X 1,2,3,4\n", "X 1,2,3,4"},             {"!F 1,2,3,4\n", "F 0,0,0,0"},
+      // Numbers beyond any width saturate; a line far longer than any mode line.
+      {"!O " + std::string(50, '9') + ",1,2,3" + std::string(20000, ' ') + "\n", "O 999999999,1,2,3"},
+  };
+  for (const auto& [line, want] : cases) {
+    const demo::FrameComposition m = demo::ParseModeLine(line.c_str(), static_cast<int>(line.size()));
+    EXPECT_EQ(std::string(1, m.mode) + " " + Text(m.rect), want) << line.substr(0, 40);
+  }
 }
 
 TEST(ClipToFrame, KeepsRectanglesInsideTheFrame) {
-  struct Case {
-    demo::UpdateRect in;
-    bool empty;
-    demo::UpdateRect out;
+  const std::pair<demo::UpdateRect, std::string> cases[] = {
+      {{1, 1, 3, 2}, "1,1,3,2"},          {{2, 1, 100, 100}, "2,1,5,2"}, {{0, 0, 999999999, 999999999}, "0,0,5,2"},
+      {{kW, 0, kW + 5, 2}, "empty"},      {{0, 3, 2, 9}, "empty"},       {{0, 2, 4, 1}, "empty"},
   };
-  const std::vector<Case> cases = {
-      {{1, 1, 3, 2}, false, {1, 1, 3, 2}},
-      {{2, 1, 100, 100}, false, {2, 1, kW - 1, 2}},
-      {{0, 0, 999999999, 999999999}, false, {0, 0, kW - 1, 2}},
-      {{kW, 0, kW + 5, 2}, true, {}},
-      {{0, 3, 2, 9}, true, {}},
-      {{0, 2, 4, 1}, true, {}},
-  };
-  for (const Case& c : cases) {
-    demo::UpdateRect r = demo::ClipToFrame(c.in, kW, 3);
-    SCOPED_TRACE(testing::Message() << c.in.x1 << "," << c.in.y1 << "," << c.in.x2 << ","
-                                    << c.in.y2);
-    if (c.empty) {
-      EXPECT_TRUE(r.x1 > r.x2 || r.y1 > r.y2);
-      continue;
-    }
-    EXPECT_EQ(r.x1, c.out.x1);
-    EXPECT_EQ(r.y1, c.out.y1);
-    EXPECT_EQ(r.x2, c.out.x2);
-    EXPECT_EQ(r.y2, c.out.y2);
+  for (const auto& [in, want] : cases) {
+    const demo::UpdateRect r = demo::ClipToFrame(in, kW, 3);
+    EXPECT_EQ(r.x1 > r.x2 || r.y1 > r.y2 ? "empty" : Text(r), want) << Text(in);
   }
 }
 
