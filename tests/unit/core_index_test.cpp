@@ -78,11 +78,9 @@ TEST(BuildFrameIndex, RecordsTrueOffsetsForCrLfAndLfFiles) {
     Indexed r = IndexSideFiles(c.flow);
     ASSERT_TRUE(r.status.ok()) << r.out;
     const demo::FrameIndex& index = r.player->index;
-    EXPECT_EQ(index.lastFrame, 1);
-    EXPECT_EQ(index.indexState.load(), 2);
+    EXPECT_EQ(index.indexState.load(), demo::kIndexComplete);
     EXPECT_EQ(Names(*r.player), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(index.recordOffsets[0], c.a);
-    EXPECT_EQ(index.recordOffsets[1], c.b);
+    EXPECT_EQ(std::make_pair(index.recordOffsets[0], index.recordOffsets[1]), std::make_pair(c.a, c.b));
     EXPECT_EQ(LineAt(*r.player, index.recordOffsets[1]), "~b\n");
     EXPECT_EQ(r.player->package.flowEnd, static_cast<int64_t>(c.flow.size()));
     EXPECT_NE(r.out.find(" Using 'demoFlow.txt'"), std::string::npos);
@@ -159,57 +157,33 @@ TEST(BuildFrameIndex, LongNamesAreCutAndFramesPastTheTableAreLeftOut) {
 TEST(BuildFrameIndex, ReadsTheInactiveFrameIntoItsBuffer) {
   TempDir dir;
   const int w = 4;
-  Indexed r = IndexSideFiles(
-      CrLf({"HelpOn", "InactiveFrame", TileLine({2, 0, 1}), "~a", "$++++", ""}), w, 1);
+  // Rows 3 on: a malformed reference, a tile past the stack, a character past 'z',
+  // then more references than the buffer has rows.
+  std::string refs = TileLine({2, 0, 1}) + "+ ++" + TileRef(500) + "{+++";
+  for (int i = 0; i < 2450; ++i) refs += TileRef(3);
+  Indexed r = IndexSideFiles(CrLf({"HelpOn", "InactiveFrame", refs, "~a", "$++++", ""}), w, 1);
   ASSERT_TRUE(r.status.ok()) << r.out;
   const demo::FrameImage& image = r.player->inactiveBuffer;
-  const int seeds[] = {2, 0, 1};
-  for (int row = 0; row < 3; ++row)
+  const int seeds[] = {2, 0, 1, -1, -1, -1, 3};
+  for (int row = 0; row < 7; ++row)
     for (int x = 0; x < w; ++x)
       for (int c = 0; c < 3; ++c)
-        ASSERT_EQ(image.Row(row)[3 * x + c], TileByte(seeds[row], x, c)) << row << "," << x;
+        ASSERT_EQ(image.Row(row)[3 * x + c], seeds[row] < 0 ? 0xEE : TileByte(seeds[row], x, c)) << row << "," << x;
+  EXPECT_EQ(image.Row(demo::kImageHeight - 1)[0], TileByte(3, 0, 0));
   EXPECT_EQ(image.Row(0)[3 * w], 0xEE);  // columns past the frame width untouched
-  EXPECT_EQ(image.Row(3)[0], 0xEE);      // rows past the tile line untouched
   EXPECT_EQ(r.player->frameBuffer.Row(0)[0], 0xEE);
   EXPECT_EQ(r.player->settings.InactiveUpperLeft[0], 4);
   EXPECT_EQ(r.player->index.lastFrame, 0);
-}
 
-TEST(BuildFrameIndex, InactiveRectangleNeedsAnInactiveFrameLine) {
-  struct Case {
-    const char* name;
-    std::string flow;
-    int ulX;
-  };
-  const std::vector<Case> cases = {
-      {"no inactive frame", CrLf({"xInactiveFrame", "$++++", "~a", "$++++", ""}), -1},
-      {"empty tile line", CrLf({"InactiveFrame", "$", "~a", "$++++", ""}), 4},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir dir;
-    Indexed r = IndexSideFiles(c.flow);
-    ASSERT_TRUE(r.status.ok()) << r.out;
-    EXPECT_EQ(r.player->settings.InactiveUpperLeft[0], c.ulX);
-    EXPECT_EQ(r.player->inactiveBuffer.Row(0)[0], 0xEE);
+  // Without an InactiveFrame line the rectangle is off; with an empty tile line it stays.
+  for (const auto& [flow, ulX] : std::vector<std::pair<std::string, int>>{
+           {CrLf({"xInactiveFrame", "$++++", "~a", "$++++", ""}), -1},
+           {CrLf({"InactiveFrame", "$", "~a", "$++++", ""}), 4}}) {
+    Indexed e = IndexSideFiles(flow);
+    ASSERT_TRUE(e.status.ok()) << e.out;
+    EXPECT_EQ(e.player->settings.InactiveUpperLeft[0], ulX) << flow;
+    EXPECT_EQ(e.player->inactiveBuffer.Row(0)[0], 0xEE);
   }
-}
-
-TEST(BuildFrameIndex, InactiveTileLineIsGuarded) {
-  TempDir dir;
-  // More references than the buffer has rows, and bad references among them.
-  std::string refs = "$" + TileRef(1) + "+ ++" + TileRef(500) + "{+++";
-  for (int i = 0; i < 2450; ++i) refs += TileRef(3);
-  Indexed r = IndexSideFiles(CrLf({"InactiveFrame", refs, "~a", "$++++", ""}), 4, 1, 8);
-  ASSERT_TRUE(r.status.ok()) << r.out;
-  const demo::FrameImage& image = r.player->inactiveBuffer;
-  EXPECT_EQ(image.Row(0)[0], TileByte(1, 0, 0));
-  EXPECT_EQ(image.Row(1)[0], 0xEE);  // malformed reference
-  EXPECT_EQ(image.Row(2)[0], 0xEE);  // tile past the stack data
-  EXPECT_EQ(image.Row(3)[0], 0xEE);  // character past 'z'
-  EXPECT_EQ(image.Row(4)[0], TileByte(3, 0, 0));
-  EXPECT_EQ(image.Row(demo::kImageHeight - 1)[0], TileByte(3, 0, 0));
-  EXPECT_EQ(r.player->index.lastFrame, 0);
 }
 
 TEST(BuildFrameIndex, InactiveFrameFailuresStopTheIndex) {
