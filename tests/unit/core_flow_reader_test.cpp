@@ -121,19 +121,6 @@ TEST(FlowReader, RangeEndActsAsEndOfFile) {
   EXPECT_FALSE(reader.ReadLine());
 }
 
-TEST(FlowReader, RangeEndPastTheFileIsTheFileEnd) {
-  TempDir dir;
-  WriteFile("f.txt", "one\r\ntwo\r\n");
-  demo::FlowReader reader;
-  ASSERT_TRUE(reader.Open("f.txt", 0, 1000000));
-  EXPECT_EQ(reader.End(), 10);
-  ASSERT_TRUE(reader.ReadLine());
-  EXPECT_FALSE(reader.AtEnd());
-  ASSERT_TRUE(reader.ReadLine());
-  EXPECT_TRUE(reader.AtEnd());
-  EXPECT_FALSE(reader.ReadLine());
-}
-
 TEST(FlowReader, SeekGoesToAByteOffsetAndMissingFileFails) {
   TempDir dir;
   WriteFile("f.txt", "HelpOn\r\n~a\r\n$++++\r\n");

@@ -99,23 +99,30 @@ struct IconRun {
   std::vector<uint8_t> bytes;
 };
 
-// Makes the icon for side files holding `flow` and `stack`, square at (x, y).
-IconRun WriteIcon(const std::string& flow, const std::string& stack, int x = 10, int y = 10,
-                  const std::string& flowPath = "demoFlow.txt") {
-  WriteFile("demoFlow.txt", flow);
-  if (!stack.empty()) WriteFile("demoStack.rxs", stack);
-  CapturedOutput out;
+// A player on the side files, its icon square at (x, y) with key tolerance `tolerance`.
+std::unique_ptr<demo::Player> IconPlayer(const CapturedOutput& out, int x, int y, int tolerance,
+                                         const std::string& flowPath = "demoFlow.txt") {
   auto player = NewPlayer(out);
   demo::DemoPackage& p = player->package;
   p.flowPath = flowPath;
   p.stackPath = "demoStack.rxs";
   p.frameWidth = kW;
   p.frameHeight = kH;
-  p.flowEnd = static_cast<int64_t>(flow.size());
+  p.flowEnd = 100000;
   p.stackBase = 2;
   player->settings.WindowIconSm[0] = x;
   player->settings.WindowIconSm[1] = y;
-  player->settings.WindowIconSm[2] = 23;
+  player->settings.WindowIconSm[2] = tolerance;
+  return player;
+}
+
+// Makes the icon for side files holding `flow` and `stack`, square at (x, y).
+IconRun WriteIcon(const std::string& flow, const std::string& stack, int x = 10, int y = 10,
+                  const std::string& flowPath = "demoFlow.txt") {
+  WriteFile("demoFlow.txt", flow);
+  if (!stack.empty()) WriteFile("demoStack.rxs", stack);
+  CapturedOutput out;
+  auto player = IconPlayer(out, x, y, 23, flowPath);
   std::vector<uint8_t> bytes;
   const demo::Status status = demo::MakeWindowIcon(player->package, player->settings, player->out, bytes);
   return IconRun{status, out.Text(), !bytes.empty(), bytes};
@@ -184,19 +191,9 @@ TEST(WindowIcon, TheMainWindowTakesItsPixels) {
   WriteFile("demoStack.rxs", Stack());
   for (int tolerance : {23, 0}) {
     CapturedOutput out;
-    auto player = NewPlayer(out);
-    demo::DemoPackage& p = player->package;
-    p.flowPath = "demoFlow.txt";
-    p.stackPath = "demoStack.rxs";
-    p.frameWidth = kW;
-    p.frameHeight = kH;
-    p.flowEnd = 1000;
-    p.stackBase = 2;
+    auto player = IconPlayer(out, 10, 10, tolerance);
     player->geometry.fullWidth = kW;
     player->geometry.fullHeight = kH;
-    player->settings.WindowIconSm[0] = 10;
-    player->settings.WindowIconSm[1] = 10;
-    player->settings.WindowIconSm[2] = tolerance;
     demo::CreateMainWindow(*player);
     const headless::WindowInfo info = headless::Describe(player->mainWindow);
     EXPECT_EQ(info.hasSmallIcon, tolerance > 0);
