@@ -28,17 +28,6 @@ struct RunResult {
   std::string out, err;
 };
 
-inline std::string ShellQuote(const std::string& arg) {
-  std::string quoted = "'";
-  for (char c : arg) {
-    if (c == '\'')
-      quoted += "'\\''";
-    else
-      quoted += c;
-  }
-  return quoted + "'";
-}
-
 inline std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
