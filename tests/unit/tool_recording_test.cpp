@@ -52,11 +52,9 @@ TEST(Recording, EachFrameTakesTheLastSettledScreenBeforeItsInput) {
   r.Input(At(RecordedInput::kKey, 1400, 0, 0, 66));
   r.Finish(1700);
   const auto& f = r.Frames();
-  ASSERT_EQ(f.size(), 4u);
-  EXPECT_EQ(f[0].screenFile, "shade-1");
-  EXPECT_EQ(f[1].screenFile, "shade-2");
-  EXPECT_EQ(f[2].screenFile, "shade-4");
-  EXPECT_EQ(f[3].screenFile, "shade-6");
+  std::string screens;
+  for (const RecordedFrame& frame : f) screens += frame.screenFile + " ";
+  ASSERT_EQ(screens, "shade-1 shade-2 shade-4 shade-6 ");
   ASSERT_EQ(r.Warnings().size(), 1u);
   EXPECT_NE(r.Warnings()[0].find(f[2].name), std::string::npos);
 }
