@@ -2,7 +2,6 @@
 #include "test_support.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <thread>

@@ -1,7 +1,6 @@
 // demotool render, run as a real process; its PNGs are read back and compared pixel by pixel.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
