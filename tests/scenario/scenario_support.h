@@ -27,10 +27,9 @@ struct DemoFrame {
 };
 
 // A side-file demo: header lines, frames and an optional inactive look; no
-// frame has a notes box ("# -99"). Every
-// frame has tiles of its own (frame f, row y uses tile f * kHeight + y), so
-// that any pixel tells which frame and which row it came from; the inactive
-// look uses the tiles of a frame number one past the last frame.
+// frame has a notes box ("# -99"). Every frame has tiles of its own (frame f,
+// row y uses tile f * kHeight + y), so that any pixel tells which frame and
+// which row it came from; the inactive look uses those of one past the last.
 class Demo {
  public:
   Demo& Header(const std::string& line);
