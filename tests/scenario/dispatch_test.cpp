@@ -99,16 +99,6 @@ TEST(Dispatch, EveryActionKindInTheOrderOfItsLines) {
   }
 }
 
-TEST(Dispatch, RxdExitEndsWithStatusZeroAtOnce) {
-  Demo demo;
-  demo.Frame("zero").Frame("one", {"RXD_EXIT LeftClick 0,10,119,79"}).Frame("two");
-  Scenario s(demo);
-  const auto run = s.Run({At("click", 60, 60), "key 39", "shot after"}, "one");
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(AfterIndex(run.out), FrameLine(1, "one") + FrameLine(1, "one") + FrameLine(1, "one"));
-  EXPECT_FALSE(s.HasShot("after"));
-}
-
 // The glide ends on the middle of the first action's rectangle, halved before
 // scaling: a one-pixel MouseOver there fires once the pointer arrives.
 TEST(Dispatch, ShiftGlidesThePointerToTheMiddleOfTheFirstAction) {

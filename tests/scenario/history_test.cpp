@@ -1,7 +1,6 @@
 // History moves through demotool run: Left Arrow, Page Up, RXD_PrevFrame, Home, Right Arrow, redraws.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -67,30 +66,21 @@ TEST(History, BackMovesPreviousFrameHomeAndRightArrow) {
   }
 }
 
-struct HomeCase {
-  const char* label;
-  const char* header;
-  int frame;
-  const char* name;
-};
-
-void PrintTo(const HomeCase& c, std::ostream* os) { *os << c.label; }
-
-class Home : public ::testing::TestWithParam<HomeCase> {};
-
-TEST_P(Home, ShowsTheHomeFrameOrFrameZero) {
-  const HomeCase& c = GetParam();
-  Scenario s(HistoryDemo(c.header));
-  const auto run = s.Run({"key 36"}, "a3");
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(AfterIndex(run.out), A(3) + A(3) + A(3) + FrameLine(c.frame, c.name));
+// Home shows the HomeFrame, or frame 0 when none or an unknown one is named.
+TEST(History, HomeShowsTheHomeFrameOrFrameZero) {
+  const struct {
+    const char* header;
+    int frame;
+    const char* name;
+  } cases[] = {{"HomeFrame \"a12\"", 12, "a12"}, {"HomeFrame \"nosuch\"", 0, "zero"}, {"", 0, "zero"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    Scenario s(HistoryDemo(c.header));
+    const auto run = s.Run({"key 36"}, "a3");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(AfterIndex(run.out), A(3) + A(3) + A(3) + FrameLine(c.frame, c.name));
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(History, Home,
-                         ::testing::Values(HomeCase{"Named", "HomeFrame \"a12\"", 12, "a12"},
-                                           HomeCase{"Unknown", "HomeFrame \"nosuch\"", 0, "zero"},
-                                           HomeCase{"Unset", "", 0, "zero"}),
-                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST(History, RightArrowWithoutAFrameTargetDoesNothing) {
   Demo demo;

@@ -1,20 +1,9 @@
 // Scenario helpers: demo files, background runs of demotool, PNG shots and the pixels expected in them.
 #include "scenario_support.h"
 
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <sstream>
-#include <thread>
 
 #include "reference.h"
-#include "tool/png_io.h"
 
 namespace scenario {
 
@@ -28,6 +17,14 @@ std::string FrameTileLine(int frame) {
   std::string line = "$";
   for (int y = 0; y < kHeight; ++y) line += TileRef(frame * kHeight + y);
   return line;
+}
+
+// "run" and the rest, then `options`, then "--" and `argument` when one is given.
+std::vector<std::string> RunArguments(std::vector<std::string> args, const std::vector<std::string>& options,
+                                      const std::string& argument) {
+  args.insert(args.end(), options.begin(), options.end());
+  if (!argument.empty()) args.insert(args.end(), {"--", argument});
+  return args;
 }
 
 }  // namespace
@@ -70,8 +67,7 @@ std::string Demo::FlowText(const std::vector<std::string>& extraHeader) const {
 }
 
 std::string Demo::StackBytes() const {
-  const int tiles = (FrameCount() + 1) * kHeight;
-  return test_support::StackFileBytes(kWidth, tiles);
+  return test_support::StackFileBytes(kWidth, (InactiveLook() + 1) * kHeight);
 }
 
 void Demo::Write(const std::string& folder) const {
@@ -82,11 +78,7 @@ void Demo::Write(const std::string& folder) const {
 void ExpectShots(const Scenario& s, const std::vector<std::pair<std::string, std::string>>& shotsAndReferences) {
   for (const auto& [shot, name] : shotsAndReferences) {
     SCOPED_TRACE(shot);
-    int w = 0, h = 0;
-    std::vector<uint8_t> rgb;
-    std::string error;
-    ASSERT_TRUE(demotool::ReadPng(s.File("shots/" + shot + ".png"), w, h, rgb, error)) << error;
-    reference::ExpectMatches(name, w, h, rgb);
+    reference::ExpectFileMatches(s.File("shots/" + shot + ".png"), name);
   }
 }
 
@@ -95,16 +87,8 @@ Scenario::Scenario(const Demo& demo) { demo.Write(dir_.Path()); }
 std::vector<std::string> Scenario::Arguments(const std::vector<std::string>& script,
                                              const std::string& argument,
                                              const std::vector<std::string>& options) {
-  std::string text;
-  for (const std::string& line : script) text += line + "\n";
-  WriteFile(dir_.File("script.txt"), text);
-  std::vector<std::string> args = {"run", "--script", dir_.File("script.txt"), "--shots", dir_.File("shots")};
-  args.insert(args.end(), options.begin(), options.end());
-  if (!argument.empty()) {
-    args.push_back("--");
-    args.push_back(argument);
-  }
-  return args;
+  WriteFile(dir_.File("script.txt"), test_support::Lf(script));
+  return RunArguments({"run", "--script", dir_.File("script.txt"), "--shots", dir_.File("shots")}, options, argument);
 }
 
 tool_test::RunResult Scenario::Run(const std::vector<std::string>& script, const std::string& argument,
@@ -114,13 +98,7 @@ tool_test::RunResult Scenario::Run(const std::vector<std::string>& script, const
 
 tool_test::RunResult Scenario::RunWithoutScript(const std::string& argument,
                                                 const std::vector<std::string>& options) {
-  std::vector<std::string> args = {"run"};
-  args.insert(args.end(), options.begin(), options.end());
-  if (!argument.empty()) {
-    args.push_back("--");
-    args.push_back(argument);
-  }
-  return tool_test::RunTool(args, dir_.Path());
+  return tool_test::RunTool(RunArguments({"run"}, options, argument), dir_.Path());
 }
 
 bool Scenario::HasShot(const std::string& name) const {
@@ -129,12 +107,6 @@ bool Scenario::HasShot(const std::string& name) const {
 
 std::string FrameLine(int number, const std::string& name) {
   return "Frame " + std::to_string(number) + ": " + name + "\n";
-}
-
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& l : lines) text += l + "\n";
-  return text;
 }
 
 std::string AfterIndex(const std::string& out) {

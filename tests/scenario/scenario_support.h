@@ -2,10 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/types.h>
 
-#include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,18 +27,16 @@ struct DemoFrame {
 };
 
 // A side-file demo: header lines, frames and an optional inactive look; no
-// frame has a notes box ("# -99"). Every
-// frame has tiles of its own (frame f, row y uses tile f * kHeight + y), so
-// that any pixel tells which frame and which row it came from; the inactive
-// look uses the tiles of a frame number one past the last frame.
+// frame has a notes box ("# -99"). Every frame has tiles of its own (frame f,
+// row y uses tile f * kHeight + y), so that any pixel tells which frame and
+// which row it came from; the inactive look uses those of one past the last.
 class Demo {
  public:
   Demo& Header(const std::string& line);
   Demo& Frame(const std::string& name, std::vector<std::string> actions = {}, const std::string& mode = "");
   Demo& WithInactiveLook();
 
-  int FrameCount() const { return static_cast<int>(frames_.size()); }
-  int InactiveLook() const { return FrameCount(); }  // the frame number whose tiles it uses
+  int InactiveLook() const { return static_cast<int>(frames_.size()); }  // the frame number whose tiles it uses
   std::string FlowText(const std::vector<std::string>& extraHeader = {}) const;
   std::string StackBytes() const;
   // Writes demoFlow.txt and demoStack.rxs into `folder`.
@@ -82,7 +77,6 @@ using tool_test::BackgroundRun;
 
 // Output helpers.
 std::string FrameLine(int number, const std::string& name);
-std::string Lines(const std::vector<std::string>& lines);  // each with "\n"
 // The player's output after the frame index was built (" Using ..." line).
 std::string AfterIndex(const std::string& out);
 // The text every run on the default desktop with a 120 x 80 demo begins with.

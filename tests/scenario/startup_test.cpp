@@ -1,7 +1,6 @@
 // Start-up through demotool run: output order, splash, start frame, locked mode and display geometry.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -79,90 +78,61 @@ TEST(StartUp, WithoutScriptTheRunEndsAfterTheStartFrameIsShown) {
   }
 }
 
-struct StartCase {
-  const char* argument;
-  int frame;
-  const char* name;
-  bool locked;
-};
-
-void PrintTo(const StartCase& c, std::ostream* os) { *os << c.argument; }
-
-class StartFrame : public ::testing::TestWithParam<StartCase> {};
-
-// F1 toggles the boxes, F4 only redraws (the notes it toggles are not boxes);
-// in the locked mode neither brings the boxes back. Frame 5's boxes show the
-// strokes' rules: two-pixel frames with open corners, no horizontal strokes
-// on a rectangle two pixels wide, none at all on one three pixels square.
-TEST_P(StartFrame, ArgumentChoosesTheFrameAndWhetherHelpCanShow) {
-  const StartCase c = GetParam();
-  Scenario s(StartDemo());
-  const auto run =
-      s.Run({"shot a", "key 112", "shot b", "key 115", "shot c", "key 112", "shot d"}, c.argument);
-  EXPECT_EQ(run.status, 0) << run.err;
-  const std::string line = FrameLine(c.frame, c.name);
-  // No splash, so no dots; three start shows, then the F1, F4, F1 redraws.
-  EXPECT_EQ(run.out, DefaultGeometry() + " Using 'demoFlow.txt'\n" + line + line + line + line + line + line);
-
-  const std::string plain = "startup-" + std::string(c.name), boxed = c.locked ? plain : plain + "-help";
-  ExpectShots(s, {{"a", boxed}, {"b", plain}, {"c", plain}, {"d", boxed}});
+// The argument chooses the start frame: a known name, or frame 0 for "zero" or
+// an unknown name, both in the locked mode. F1 toggles the boxes, F4 only
+// redraws (the notes it toggles are not boxes); in the locked mode neither
+// brings the boxes back. Frame 5's boxes show the strokes' rules: two-pixel
+// frames with open corners, no horizontal strokes on a rectangle two pixels
+// wide, none at all on one three pixels square.
+TEST(StartUp, ArgumentChoosesTheFrameAndWhetherHelpCanShow) {
+  const struct {
+    const char* argument;
+    int frame;
+    const char* name;
+    bool locked;
+  } cases[] = {{"five", 5, "five", false}, {"zero", 0, "zero", true}, {"nosuch", 0, "zero", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.argument);
+    Scenario s(StartDemo());
+    const auto run = s.Run({"shot a", "key 112", "shot b", "key 115", "shot c", "key 112", "shot d"}, c.argument);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string line = FrameLine(c.frame, c.name);
+    // No splash, so no dots; three start shows, then the F1, F4, F1 redraws.
+    EXPECT_EQ(run.out, DefaultGeometry() + " Using 'demoFlow.txt'\n" + line + line + line + line + line + line);
+    const std::string plain = "startup-" + std::string(c.name), boxed = c.locked ? plain : plain + "-help";
+    ExpectShots(s, {{"a", boxed}, {"b", plain}, {"c", plain}, {"d", boxed}});
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(StartUp, StartFrame,
-                         ::testing::Values(StartCase{"five", 5, "five", false},
-                                           StartCase{"zero", 0, "zero", true},
-                                           StartCase{"nosuch", 0, "zero", true}),
-                         [](const auto& info) { return std::string(info.param.argument); });
-
-struct GeometryCase {
-  const char* label;
-  std::vector<std::string> header;
-  std::vector<std::string> options;
-  const char* lines;
-};
-
-void PrintTo(const GeometryCase& c, std::ostream* os) { *os << c.label; }
-
-class StartGeometry : public ::testing::TestWithParam<GeometryCase> {};
-
-TEST_P(StartGeometry, PrintsTheDesktopScaleAndWindowBeforeTheIndex) {
-  const GeometryCase& c = GetParam();
-  Demo demo = StartDemo();
-  for (const std::string& h : c.header) demo.Header(h);
-  Scenario s(demo);
-  const auto run = s.RunWithoutScript("one", c.options);
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out.substr(0, run.out.find(" Using")), c.lines);
+TEST(StartUp, TheDesktopScaleAndWindowArePrintedBeforeTheIndex) {
+  const struct {
+    std::vector<std::string> header, options;
+    const char* lines;
+  } cases[] = {
+      {{}, {"--workarea", "0,0,100,60"},  // shrunk
+       "\nDesktopSpace:100,60 ScaleX,ScaleY:833,750  BMP:120,80 Scale=750  "
+       "\nFullSize: 90,60 Offsets: 0,0  Scale:750 I=0 J=0 InitSize: 90,60 "},
+      {{"ScreenFill=1"}, {},  // centred
+       "\nDesktopSpace:1280,984 ScaleX,ScaleY:10666,12300  BMP:120,80 Scale=1000  "
+       "\nFullSize: 1280,984 Offsets: 580,452  Scale:1000 I=0 J=0 InitSize: 1280,984 "},
+      {{"ScreenFill=2"}, {},  // filled
+       "\nDesktopSpace:1280,984 ScaleX,ScaleY:10666,12300  BMP:120,80 Scale=10666  "
+       "\nFullSize: 1280,984 Offsets: 0,65  Scale:10666 I=0 J=0 InitSize: 1280,984 "},
+      {{"ScreenFill=1", "CoverTaskBarOk"}, {},  // covering the task bar
+       "\nDesktopSpace:1280,1024 ScaleX,ScaleY:10666,12800  BMP:120,80 Scale=1000  "
+       "\nFullSize: 1280,1024 Offsets: 580,472  Scale:1000 I=0 J=0 InitSize: 1280,1024 "},
+      {{}, {"--workarea", "100,0,1280,984"},  // a work area that does not start at the screen's edge
+       "\nDesktopSpace:1180,984 ScaleX,ScaleY:9833,12300  BMP:120,80 Scale=1000  "
+       "\nFullSize: 120,80 Offsets: 0,0  Scale:1000 I=40 J=40 InitSize: 120,80 "},
+  };
+  for (const auto& c : cases) {
+    Demo demo = StartDemo();
+    for (const std::string& h : c.header) demo.Header(h);
+    Scenario s(demo);
+    const auto run = s.RunWithoutScript("one", c.options);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.substr(0, run.out.find(" Using")), c.lines);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    StartUp, StartGeometry,
-    ::testing::Values(
-        GeometryCase{"Shrunk",
-                     {},
-                     {"--workarea", "0,0,100,60"},
-                     "\nDesktopSpace:100,60 ScaleX,ScaleY:833,750  BMP:120,80 Scale=750  "
-                     "\nFullSize: 90,60 Offsets: 0,0  Scale:750 I=0 J=0 InitSize: 90,60 "},
-        GeometryCase{"Centred",
-                     {"ScreenFill=1"},
-                     {},
-                     "\nDesktopSpace:1280,984 ScaleX,ScaleY:10666,12300  BMP:120,80 Scale=1000  "
-                     "\nFullSize: 1280,984 Offsets: 580,452  Scale:1000 I=0 J=0 InitSize: 1280,984 "},
-        GeometryCase{"Filled",
-                     {"ScreenFill=2"},
-                     {},
-                     "\nDesktopSpace:1280,984 ScaleX,ScaleY:10666,12300  BMP:120,80 Scale=10666  "
-                     "\nFullSize: 1280,984 Offsets: 0,65  Scale:10666 I=0 J=0 InitSize: 1280,984 "},
-        GeometryCase{"CoveringTheTaskBar",
-                     {"ScreenFill=1", "CoverTaskBarOk"},
-                     {},
-                     "\nDesktopSpace:1280,1024 ScaleX,ScaleY:10666,12800  BMP:120,80 Scale=1000  "
-                     "\nFullSize: 1280,1024 Offsets: 580,472  Scale:1000 I=0 J=0 InitSize: 1280,1024 "},
-        GeometryCase{"WorkAreaOffset",
-                     {},
-                     {"--workarea", "100,0,1280,984"},
-                     "\nDesktopSpace:1180,984 ScaleX,ScaleY:9833,12300  BMP:120,80 Scale=1000  "
-                     "\nFullSize: 120,80 Offsets: 0,0  Scale:1000 I=40 J=40 InitSize: 120,80 "}),
-    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

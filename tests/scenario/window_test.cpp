@@ -1,7 +1,6 @@
 // The main window: Overlay and Cutout placement and copies, the title band, screen fill and display changes.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 

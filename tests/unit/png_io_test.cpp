@@ -12,6 +12,7 @@
 
 #include "test_support.h"
 #include "tool/png_io.h"
+#include "tool_test_support.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ using demotool::WritePng;
 using test_support::ReadFile;
 using test_support::TempDir;
 using test_support::WriteFile;
+using tool_test::ReadRgb;
 
 // A PNG as stored: colour type, depth and packed rows, written by libpng itself.
 struct RawPng {
@@ -58,21 +60,14 @@ bool WriteRaw(const std::string& path, RawPng& p) {
   return ok;
 }
 
-std::vector<uint8_t> Read(const std::string& path, int expectWidth, int expectHeight) {
-  int w = -1, h = -1;
-  std::vector<uint8_t> rgb;
-  std::string error;
-  EXPECT_TRUE(ReadPng(path, w, h, rgb, error)) << error;
-  EXPECT_EQ(w, expectWidth);
-  EXPECT_EQ(h, expectHeight);
-  EXPECT_EQ(rgb.size(), static_cast<size_t>(expectWidth) * expectHeight * 3);
-  return rgb;
-}
-
 std::vector<uint8_t> Gray(std::initializer_list<int> values) {
   std::vector<uint8_t> rgb;
   for (int v : values) rgb.insert(rgb.end(), 3, static_cast<uint8_t>(v));
   return rgb;
+}
+
+std::string Be32(uint32_t v) {
+  return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
 }
 
 // Bytes of a PNG chunk with its length and CRC.
@@ -85,21 +80,13 @@ std::string Chunk(const std::string& type, const std::string& data) {
     }
     return c ^ 0xFFFFFFFFu;
   };
-  auto be32 = [](uint32_t v) {
-    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
-                       static_cast<char>(v >> 8), static_cast<char>(v)};
-  };
-  return be32(static_cast<uint32_t>(data.size())) + type + data + be32(crc(type + data));
+  return Be32(static_cast<uint32_t>(data.size())) + type + data + Be32(crc(type + data));
 }
 
 // A hand-made RGB PNG of any declared size whose image data holds `rows`
 // blank rows of the declared width.
 std::string ForgedPng(uint32_t width, uint32_t height, uint32_t rows) {
-  auto be32 = [](uint32_t v) {
-    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
-                       static_cast<char>(v >> 8), static_cast<char>(v)};
-  };
-  std::string ihdr = be32(width) + be32(height) + std::string("\x08\x02\x00\x00\x00", 5);
+  std::string ihdr = Be32(width) + Be32(height) + std::string("\x08\x02\x00\x00\x00", 5);
   std::string raw(static_cast<size_t>(rows) * (1 + 3 * static_cast<size_t>(width)), '\0');
   std::vector<Bytef> packed(compressBound(raw.size()));
   uLongf packedSize = packed.size();
@@ -122,7 +109,7 @@ TEST(DemotoolPngIo, WrittenRowsComeBackExactly) {
     }
   std::string error;
   ASSERT_TRUE(WritePng(dir.File("a.png"), w, h, source.data(), stride, error)) << error;
-  EXPECT_EQ(Read(dir.File("a.png"), w, h), expected);
+  EXPECT_EQ(ReadRgb(dir.File("a.png"), w, h), expected);
   // The temporary file's private mode must not stay with the result.
   WriteFile(dir.File("plain"), "x");
   EXPECT_EQ(std::filesystem::status(dir.File("a.png")).permissions(),
@@ -163,7 +150,7 @@ TEST(DemotoolPngIo, EveryPixelFormatIsReadAsEightBitRgb) {
   };
   for (Case c : cases) {
     ASSERT_TRUE(WriteRaw(path, c.png)) << c.what;
-    EXPECT_EQ(Read(path, c.png.width, c.png.height), c.rgb) << c.what;
+    EXPECT_EQ(ReadRgb(path, c.png.width, c.png.height), c.rgb) << c.what;
   }
 }
 
@@ -229,15 +216,12 @@ TEST(DemotoolPngIo, FailedWritesLeaveNothingBehind) {
   // temporary file must go as well.
   std::filesystem::create_directory(dir.File("b.png"));
   EXPECT_FALSE(WritePng(dir.File("b.png"), 4, 4, pixels.data(), 12, error));
-  std::vector<std::string> left;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-    left.push_back(entry.path().filename().string());
-  EXPECT_EQ(left, std::vector<std::string>{"b.png"});
+  EXPECT_EQ(tool_test::FilesIn(dir.Path()), std::vector<std::string>{"b.png"});
 
   // A good write replaces an existing file whole.
   WriteFile(dir.File("c.png"), "previous");
   ASSERT_TRUE(WritePng(dir.File("c.png"), 4, 4, pixels.data(), 12, error)) << error;
-  EXPECT_EQ(Read(dir.File("c.png"), 4, 4), pixels);
+  EXPECT_EQ(ReadRgb(dir.File("c.png"), 4, 4), pixels);
 }
 
 }  // namespace

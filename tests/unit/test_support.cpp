@@ -2,7 +2,6 @@
 #include "test_support.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -89,17 +88,14 @@ std::string Marker() {
   return marker;
 }
 
-std::string CrLf(const std::vector<std::string>& lines) {
+static std::string Ended(const std::vector<std::string>& lines, const char* end) {
   std::string text;
-  for (const auto& line : lines) text += line + "\r\n";
+  for (const auto& line : lines) text += line + end;
   return text;
 }
 
-std::string Lf(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const auto& line : lines) text += line + "\n";
-  return text;
-}
+std::string CrLf(const std::vector<std::string>& lines) { return Ended(lines, "\r\n"); }
+std::string Lf(const std::vector<std::string>& lines) { return Ended(lines, "\n"); }
 
 unsigned char TileByte(int seed, int x, int c) {
   return static_cast<unsigned char>((seed * 37 + x * 11 + c * 5 + 1) & 0xFF);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -56,16 +55,21 @@ class DemotoolBundle : public ::testing::Test {
     WriteFile(dir_.File("demo/demoStack.rxs"), stack_ + "stray");
     WriteFile(dir_.File("player.exe"), FakePlayer());
   }
+  tool_test::RunResult Bundle(std::vector<std::string> args = {"demo", "--player", "player.exe", "-o", "demo.exe"}) {
+    args.insert(args.begin(), "bundle");
+    return RunTool(args, dir_.Path());
+  }
+  std::string Bundled() const { return test_support::BundleBytes(FakePlayer(), kW, kH, flow_, stack_.substr(2)); }
 
   TempDir dir_;
   std::string flow_, stack_;
 };
 
 TEST_F(DemotoolBundle, InfoAndRenderReadTheBundleAsTheSideFiles) {
-  tool_test::RunResult run = RunTool({"bundle", "demo", "--player", "player.exe", "-o", "demo.exe"}, dir_.Path());
+  tool_test::RunResult run = Bundle();
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("5 bytes that make no whole tile"), std::string::npos) << run.err;
-  EXPECT_EQ(ReadFile(dir_.File("demo.exe")), test_support::BundleBytes(FakePlayer(), kW, kH, flow_, stack_.substr(2)));
+  EXPECT_EQ(ReadFile(dir_.File("demo.exe")), Bundled());
   struct stat st;
   ASSERT_EQ(stat(dir_.File("demo.exe").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0755u);
@@ -86,15 +90,15 @@ TEST_F(DemotoolBundle, InfoAndRenderReadTheBundleAsTheSideFiles) {
 
   // Bundling again replaces the earlier output whole and leaves nothing else.
   WriteFile(dir_.File("demo/demoStack.rxs"), stack_);
-  run = RunTool({"bundle", "demo/demoFlow.txt", "--player", "player.exe", "-o", "demo.exe"}, dir_.Path());
+  run = Bundle({"demo/demoFlow.txt", "--player", "player.exe", "-o", "demo.exe"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(ReadFile(dir_.File("demo.exe")), test_support::BundleBytes(FakePlayer(), kW, kH, flow_, stack_.substr(2)));
+  EXPECT_EQ(ReadFile(dir_.File("demo.exe")), Bundled());
   EXPECT_EQ(FilesIn(dir_.Path()), (std::vector<std::string>{"demo", "demo.exe", "demo.exe.png", "demo.png", "player.exe"}));
 }
 
 TEST_F(DemotoolBundle, RefusesToWriteOverAnInputOrToBundleABundle) {
-  ASSERT_EQ(RunTool({"bundle", "demo", "--player", "player.exe", "-o", "demo.exe"}, dir_.Path()).status, 0);
+  ASSERT_EQ(Bundle().status, 0);
   const std::string bundle = ReadFile(dir_.File("demo.exe"));
   struct Case {
     std::vector<std::string> args;
@@ -110,9 +114,7 @@ TEST_F(DemotoolBundle, RefusesToWriteOverAnInputOrToBundleABundle) {
       {{"demo", "--player", "player.exe", "-o", "nofolder/x.exe"}, "no folder"},
   };
   for (const Case& c : cases) {
-    std::vector<std::string> args = c.args;
-    args.insert(args.begin(), "bundle");
-    tool_test::RunResult run = RunTool(args, dir_.Path());
+    tool_test::RunResult run = Bundle(c.args);
     EXPECT_EQ(run.status, 1) << c.says;
     EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
   }
@@ -126,7 +128,7 @@ TEST_F(DemotoolBundle, RefusesToWriteOverAnInputOrToBundleABundle) {
 TEST_F(DemotoolBundle, APlayerEndingInTheMarkersFirstBytesStillFindsItsContent) {
   // The scan would take these bytes as the marker's start and then miss the marker.
   WriteFile(dir_.File("player.exe"), FakePlayer() + "!\"#$");
-  tool_test::RunResult run = RunTool({"bundle", "demo", "--player", "player.exe", "-o", "demo.exe"}, dir_.Path());
+  tool_test::RunResult run = Bundle();
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string info = Info(dir_.File("demo.exe"));
   EXPECT_EQ(info.substr(0, info.find(",\"flowPath\"")), "{\"frameWidth\":5,\"frameHeight\":4");
@@ -139,10 +141,10 @@ TEST_F(DemotoolBundle, PutsANewFileInPlaceOfTheOldOutput) {
   // for the old output keeps the old bytes, and no temporary file is left.
   WriteFile(dir_.File("demo.exe"), "old bundle");
   fs::create_hard_link(dir_.File("demo.exe"), dir_.File("kept.exe"));
-  tool_test::RunResult run = RunTool({"bundle", "demo", "--player", "player.exe", "-o", "demo.exe"}, dir_.Path());
+  tool_test::RunResult run = Bundle();
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadFile(dir_.File("kept.exe")), "old bundle");
-  EXPECT_EQ(ReadFile(dir_.File("demo.exe")), test_support::BundleBytes(FakePlayer(), kW, kH, flow_, stack_.substr(2)));
+  EXPECT_EQ(ReadFile(dir_.File("demo.exe")), Bundled());
   EXPECT_EQ(FilesIn(dir_.Path()), (std::vector<std::string>{"demo", "demo.exe", "kept.exe", "player.exe"}));
 }
 

@@ -66,12 +66,16 @@ Injected StartInjected(const std::string& cwd, const std::string& syscall, const
 }
 
 // The signal that ended the traced program (strace ends itself the same way), or 0.
-int Finish(Injected& run, std::string* err = nullptr) {
-  int raw = 0;
-  waitpid(run.strace, &raw, 0);
+int Ending(const Injected& run, int raw, std::string* err) {
   if (err) *err = ReadFile(run.err);
   if (WIFSIGNALED(raw)) return WTERMSIG(raw);
   return WIFEXITED(raw) && WEXITSTATUS(raw) > 128 ? WEXITSTATUS(raw) - 128 : 0;
+}
+
+int Finish(Injected& run, std::string* err = nullptr) {
+  int raw = 0;
+  waitpid(run.strace, &raw, 0);
+  return Ending(run, raw, err);
 }
 
 int RunInjected(const std::string& cwd, const std::string& syscall, const std::string& signal, int when,
@@ -119,11 +123,7 @@ int EndStopped(Injected& run, pid_t child, int signal, std::string* err) {
     kill(child, signal);
     kill(child, SIGCONT);
     int raw = 0;
-    if (waitpid(run.strace, &raw, WNOHANG) == run.strace) {
-      *err = ReadFile(run.err);
-      if (WIFSIGNALED(raw)) return WTERMSIG(raw);
-      return WIFEXITED(raw) && WEXITSTATUS(raw) > 128 ? WEXITSTATUS(raw) - 128 : 0;
-    }
+    if (waitpid(run.strace, &raw, WNOHANG) == run.strace) return Ending(run, raw, err);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   kill(run.strace, SIGKILL);

@@ -135,12 +135,7 @@ TEST_F(DemotoolLint, ReportsEachFindingAtItsLine) {
       {longLine, "warning", "cannot be reached"},
       {longLine + 2, "error", "'>' on the last frame leads to frame 6, which does not exist"},
   };
-  std::vector<std::string> out;
-  size_t start = 0, at;
-  while ((at = run.out.find('\n', start)) != std::string::npos) {
-    out.push_back(run.out.substr(start, at - start));
-    start = at + 1;
-  }
+  const std::vector<std::string> out = tool_test::Split(run.out, "\n");
   for (const Expected& e : expected) {
     const std::string prefix = "demoFlow.txt:" + std::to_string(e.line) + ": " + e.kind + ": ";
     bool found = false;

@@ -1,7 +1,6 @@
 // demotool render, run as a real process; its PNGs are read back and compared pixel by pixel.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -55,48 +54,31 @@ class DemotoolRender : public ::testing::Test {
   std::string demo_;
 };
 
-TEST_F(DemotoolRender, FullFrameHoldsTheRowsItsTileLineNames) {
-  const std::string out = dir_.File("base.png");
-  tool_test::RunResult run = Render({"base", "-o", out});
-  ASSERT_EQ(run.status, 0) << run.err;
-  // The first of two frames named "base" is meant.
-  Picture expected;
-  expected.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
-  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), expected.rgb);
-
-  // The later "base" by number.
-  ASSERT_EQ(Render({"#4", "-o", out}).status, 0);
-  Picture last;
-  last.Paint(0, 5).Paint(1, 5).Paint(2, 5).Paint(3, 5);
-  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), last.rgb);
-}
-
-TEST_F(DemotoolRender, PartialFramesApplyOnTopOfTheFramesComposedBefore) {
+// The first of two frames named "base" is meant unless it is numbered; alone,
+// an Overlay frame changes only its rectangle of a blank image; composing in
+// another order gives another picture.
+TEST_F(DemotoolRender, FramesAreComposedOnTopOfTheFramesGivenBefore) {
   const std::string out = dir_.File("p.png");
-
-  // Alone, an Overlay frame changes only its rectangle of a blank image.
-  ASSERT_EQ(Render({"over", "-o", out}).status, 0);
-  Picture alone;
-  alone.Paint(1, 5, 1, 3).Paint(2, 4, 1, 3);
-  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), alone.rgb);
-
-  tool_test::RunResult run = Render({"#1", "--after", "base", "-o", out});
-  ASSERT_EQ(run.status, 0) << run.err;
-  Picture over;
-  over.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
-  over.Paint(1, 5, 1, 3).Paint(2, 4, 1, 3);
-  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), over.rgb);
-
-  ASSERT_EQ(Render({"cut", "--after=base,#1", "-o", out}).status, 0);
-  Picture cut = over;
-  cut.Paint(3, 1);
-  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), cut.rgb);
-
-  // Composing in another order gives another picture.
-  ASSERT_EQ(Render({"base", "--after", "over", "-o", out}).status, 0);
-  Picture full;
-  full.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
-  EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), full.rgb);
+  const Picture base = Picture().Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
+  const Picture over = Picture(base).Paint(1, 5, 1, 3).Paint(2, 4, 1, 3);
+  struct Case {
+    std::vector<std::string> args;
+    Picture picture;
+  };
+  const std::vector<Case> cases = {
+      {{"base"}, base},
+      {{"#4"}, Picture().Paint(0, 5).Paint(1, 5).Paint(2, 5).Paint(3, 5)},
+      {{"over"}, Picture().Paint(1, 5, 1, 3).Paint(2, 4, 1, 3)},
+      {{"#1", "--after", "base"}, over},
+      {{"cut", "--after=base,#1"}, Picture(over).Paint(3, 1)},
+      {{"base", "--after", "over"}, base},
+  };
+  for (Case c : cases) {
+    c.args.insert(c.args.end(), {"-o", out});
+    tool_test::RunResult run = Render(c.args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(tool_test::ReadRgb(out, kW, kH), c.picture.rgb) << c.args[0];
+  }
 }
 
 TEST_F(DemotoolRender, RelativeOutputIsPlacedFromTheCallersFolder) {
@@ -105,9 +87,8 @@ TEST_F(DemotoolRender, RelativeOutputIsPlacedFromTheCallersFolder) {
   tool_test::RunResult run =
       RunTool({"render", "demo/demoFlow.txt", "base", "-o", "shots/base.png"}, dir_.Path());
   ASSERT_EQ(run.status, 0) << run.err;
-  Picture expected;
-  expected.Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2);
-  EXPECT_EQ(tool_test::ReadRgb(dir_.File("shots/base.png"), kW, kH), expected.rgb);
+  EXPECT_EQ(tool_test::ReadRgb(dir_.File("shots/base.png"), kW, kH),
+            Picture().Paint(0, 3).Paint(1, 0).Paint(2, 3).Paint(3, 2).rgb);
   EXPECT_FALSE(std::filesystem::exists(demo_ + "/shots"));
   EXPECT_EQ(FilesIn(dir_.File("shots")), std::vector<std::string>{"base.png"});
 }
@@ -149,9 +130,7 @@ TEST(DemotoolRenderBundle, ComposesFromTilesBehindTheFlowText) {
   WriteFile(dir.File("demo.exe"), test_support::BundleBytes(std::string(300, 'p'), kW, kH, flow, stack));
   tool_test::RunResult run = RunTool({"render", "demo.exe", "only", "-o", "only.png"}, dir.Path());
   ASSERT_EQ(run.status, 0) << run.err;
-  Picture expected;
-  expected.Paint(0, 2).Paint(1, 2).Paint(2, 0).Paint(3, 1);
-  EXPECT_EQ(tool_test::ReadRgb(dir.File("only.png"), kW, kH), expected.rgb);
+  EXPECT_EQ(tool_test::ReadRgb(dir.File("only.png"), kW, kH), Picture().Paint(0, 2).Paint(1, 2).Paint(2, 0).Paint(3, 1).rgb);
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 
 #include "reference.h"
 #include "test_support.h"
-#include "tool/png_io.h"
 #include "tool_test_support.h"
 
 namespace {
@@ -34,14 +33,6 @@ class Review : public ::testing::Test {
 };
 TempDir* Review::dir_ = nullptr;
 
-void ExpectLikeReference(const std::string& made, const std::string& name) {
-  int w = 0, h = 0;
-  std::vector<uint8_t> rgb;
-  std::string error;
-  ASSERT_TRUE(demotool::ReadPng(made, w, h, rgb, error)) << error;
-  reference::ExpectMatches(name, w, h, rgb);
-}
-
 // Three actions on one key (labels stacked), the title band, the glide cross;
 // an overlay frame rendered in place after the frame it is drawn over.
 TEST_F(Review, HotspotsAreDrawnLabelledOverTheFrame) {
@@ -50,7 +41,7 @@ TEST_F(Review, HotspotsAreDrawnLabelledOverTheFrame) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err.find("DesktopSpace"), std::string::npos) << run.err;  // quiet, and no hint at --after
   EXPECT_EQ(run.err.find("--after"), std::string::npos) << run.err;
-  ExpectLikeReference(out, "render-hotspots-hover-1");
+  reference::ExpectFileMatches(out, "render-hotspots-hover-1");
 }
 
 TEST_F(Review, InfoAndRenderAreQuietUnlessAskedAndSayWhenAFolderHoldsNoDemo) {

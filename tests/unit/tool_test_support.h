@@ -11,14 +11,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "test_support.h"
 #include "tool/png_io.h"
 
 namespace tool_test {
@@ -28,21 +27,7 @@ struct RunResult {
   std::string out, err;
 };
 
-inline std::string ShellQuote(const std::string& arg) {
-  std::string quoted = "'";
-  for (char c : arg) {
-    if (c == '\'')
-      quoted += "'\\''";
-    else
-      quoted += c;
-  }
-  return quoted + "'";
-}
-
-inline std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string Slurp(const std::string& path) { return test_support::ReadFile(path); }
 
 // The names in a folder, sorted.
 inline std::vector<std::string> FilesIn(const std::string& folder) {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "test_support.h"
-#include "tool/png_io.h"
 #include "tool_test_support.h"
 
 namespace {

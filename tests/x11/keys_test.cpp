@@ -2,35 +2,22 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "platform/x11/keys.h"
 
 namespace {
 
 TEST(X11Keys, KeysAPresenterPressesReachTheCoreAsVirtualKeys) {
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Escape), 0x1B);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Home), 0x24);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Left), 0x25);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Right), 0x27);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Prior), 0x21);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_F1), 0x70);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_F4), 0x73);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_F12), 0x7B);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Shift_L), 0x10);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Shift_R), 0x10);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Return), 0x0D);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_KP_Enter), 0x0D);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_space), 0x20);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Tab), 0x09);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_BackSpace), 0x08);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Delete), 0x2E);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Insert), 0x2D);
   // Letters by their capital, whatever the shift state; digits as themselves.
-  EXPECT_EQ(x11::VirtualKeyOf(XK_a), 'A');
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Z), 'Z');
-  EXPECT_EQ(x11::VirtualKeyOf(XK_7), '7');
-  EXPECT_EQ(x11::VirtualKeyOf(XK_KP_7), 0x67);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_KP_Multiply), 0x6A);
-  EXPECT_EQ(x11::VirtualKeyOf(XK_Multi_key), 0);
+  const std::pair<KeySym, int> keys[] = {
+      {XK_Escape, 0x1B}, {XK_Home, 0x24}, {XK_Left, 0x25}, {XK_Right, 0x27}, {XK_Prior, 0x21}, {XK_F1, 0x70},
+      {XK_F4, 0x73}, {XK_F12, 0x7B}, {XK_Shift_L, 0x10}, {XK_Shift_R, 0x10}, {XK_Return, 0x0D},
+      {XK_KP_Enter, 0x0D}, {XK_space, 0x20}, {XK_Tab, 0x09}, {XK_BackSpace, 0x08}, {XK_Delete, 0x2E},
+      {XK_Insert, 0x2D}, {XK_a, 'A'}, {XK_Z, 'Z'}, {XK_7, '7'}, {XK_KP_7, 0x67}, {XK_KP_Multiply, 0x6A},
+      {XK_Multi_key, 0}};
+  for (const auto& [symbol, vk] : keys) EXPECT_EQ(x11::VirtualKeyOf(symbol), vk) << std::hex << symbol;
 }
 
 TEST(X11Keys, EveryNamedVirtualKeyCanBeAskedForAndComesBack) {
