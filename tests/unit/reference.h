@@ -56,11 +56,15 @@ inline void ExpectMatches(const std::string& name, int width, int height, const 
 
 // The PNG file `made` against tests/reference/NAME.png.
 inline void ExpectFileMatches(const std::string& made, const std::string& name) {
+#ifndef DEMO_REFERENCE_DIR
+  GTEST_SKIP() << "reference images are compared in the Linux build";
+#else
   int w = 0, h = 0;
   std::vector<uint8_t> rgb;
   std::string error;
   ASSERT_TRUE(demotool::ReadPng(made, w, h, rgb, error)) << error;
   ExpectMatches(name, w, h, rgb);
+#endif
 }
 
 }  // namespace reference
