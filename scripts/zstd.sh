@@ -80,13 +80,12 @@ mkdir -p "$cache"
 exec 9>"$cache/.lock"
 flock 9
 
-# apt through its own option files: its own sources (the system's, as deb-src),
-# lists and caches, and none of the system's apt.conf.d hooks.
+# apt with its own option file: its own sources (the system's, as deb-src),
+# lists and caches.
 apt_dir="$cache/apt"
 src_dir="$cache/src/$version"
 if [ ! -f "$src_dir/.complete" ]; then
-  mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/sources.list.d" \
-           "$apt_dir/apt.conf.d" "$apt_dir/preferences.d"
+  mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/sources.list.d"
   : >"$apt_dir/sources.list"
   system_sources=/etc/apt/sources.list.d/debian.sources
   if [ -f "$system_sources" ]; then
@@ -98,18 +97,21 @@ if [ ! -f "$src_dir/.complete" ]; then
       'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' \
       >"$apt_dir/sources.list.d/debian-src.sources"
   fi
+  # Read after the system's configuration (proxies, validity and the like
+  # still apply); the update hooks that refresh system caches do not run.
   cat >"$apt_dir/apt.conf" <<EOF
-Dir::Etc::Parts "$apt_dir/apt.conf.d";
+#clear APT::Update::Pre-Invoke;
+#clear APT::Update::Post-Invoke;
+#clear APT::Update::Post-Invoke-Success;
 Dir::Etc::SourceList "$apt_dir/sources.list";
 Dir::Etc::SourceParts "$apt_dir/sources.list.d";
-Dir::Etc::PreferencesParts "$apt_dir/preferences.d";
 Dir::State::Lists "$apt_dir/lists";
 Dir::Cache "$apt_dir/cache";
 Acquire::Languages "none";
 EOF
-  export APT_CONFIG="$apt_dir/apt.conf"
+  apt_opts=(-c "$apt_dir/apt.conf")
   say "fetching the source list (private to $apt_dir)"
-  apt-get update -q >"$apt_dir/update.log" 2>&1 || { cat "$apt_dir/update.log" >&2; die "apt-get update failed"; }
+  apt-get "${apt_opts[@]}" update -q >"$apt_dir/update.log" 2>&1 || { cat "$apt_dir/update.log" >&2; die "apt-get update failed"; }
   # The installed version first. A mirror may list a security update's source
   # without serving its files: then the newest other Debian revision of the
   # same upstream release, said loudly, since it lacks that update's fixes.
@@ -117,7 +119,7 @@ EOF
   candidates=("$version")
   while read -r v; do
     [ "$v" != "$version" ] && [ "${v%-*}" = "$upstream" ] && candidates+=("$v")
-  done < <(apt-cache showsrc "$source_pkg" 2>/dev/null | sed -n 's/^Version: //p' | sort -rV | uniq)
+  done < <(apt-cache "${apt_opts[@]}" showsrc "$source_pkg" 2>/dev/null | sed -n 's/^Version: //p' | sort -rV | uniq)
   fetched=""
   for v in "${candidates[@]}"; do
     say "fetching Debian's zstd $v source"
@@ -125,13 +127,12 @@ EOF
     mkdir -p "$src_dir"
     # apt checks each file against the hashes of the signed index and unpacks
     # with dpkg-source; no check is turned off here.
-    if (cd "$src_dir" && apt-get source -q "$source_pkg=$v") >"$apt_dir/source.log" 2>&1; then
+    if (cd "$src_dir" && apt-get "${apt_opts[@]}" source -q "$source_pkg=$v") >"$apt_dir/source.log" 2>&1; then
       fetched="$v"
       break
     fi
     sed -n 's/^E: //p' "$apt_dir/source.log" | head -n 2 | sed 's/^/zstd:   /' >&2
   done
-  unset APT_CONFIG
   [ -n "$fetched" ] || die "no source of zstd $upstream could be fetched (log: $apt_dir/source.log)"
   echo "$fetched" >"$src_dir/.complete"
 fi
@@ -141,7 +142,9 @@ if [ "$built" != "$version" ]; then
   say "WARNING: changes of $version (see /usr/share/doc/libzstd1/changelog.Debian.gz)"
 fi
 tree=$(find "$src_dir" -mindepth 1 -maxdepth 1 -type d -name "$source_pkg-*" | head -n1)
-[ -n "$tree" ] && [ -f "$tree/lib/zstd.h" ] || die "no unpacked source in $src_dir (remove it and run again)"
+if [ -z "$tree" ] || [ ! -f "$tree/lib/zstd.h" ]; then
+  die "no unpacked source in $src_dir (remove it and run again)"
+fi
 
 say "building libzstd.a for $target (${tools[0]}, -O2)"
 build="$cache/build/$target"
