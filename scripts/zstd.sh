@@ -6,7 +6,7 @@
 #   TARGET  mingw (x86_64-w64-mingw32) or wasm (Debian's emscripten, installed if missing)
 #
 # The source is the version of the installed libzstd, fetched with apt-get source
-# through private apt option files: the system's lists stay as they are, and apt
+# through a private apt option file: the system's lists stay as they are, and apt
 # verifies the files against the signed Release file as it always does.
 # Cache: ${XDG_CACHE_HOME:-$HOME/.cache}/demoplayer/zstd (DEMO_CACHE overrides it).
 set -euo pipefail
@@ -56,12 +56,16 @@ esac
 # The stamp names the installed version, whichever source was built for it.
 stamp_text="zstd $version $target ${make_vars[*]}"
 
-if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp_text" ] && [ -f "$prefix/lib/libzstd.a" ]; then
-  built=$(cat "$prefix/.built" 2>/dev/null || echo "$version")
-  say "$built for $target is ready in $prefix"
-  [ "$built" = "$version" ] || say "WARNING: built from $built, not the installed $version"
-  exit 0
-fi
+# Ends the script when the prefix holds a finished build of these settings.
+exit_when_ready() {
+  if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp_text" ] && [ -f "$prefix/lib/libzstd.a" ]; then
+    built=$(cat "$prefix/.built" 2>/dev/null || echo "$version")
+    say "$built for $target is ready in $prefix"
+    [ "$built" = "$version" ] || say "WARNING: built from $built, not the installed $version"
+    exit 0
+  fi
+}
+exit_when_ready
 
 # What the steps below need; ./dev installs all of it except emscripten.
 if [ "$target" = wasm ] && ! command -v emcc >/dev/null 2>&1; then
@@ -79,6 +83,7 @@ mkdir -p "$cache"
 # Two builds at once (two checkouts, one cache) take turns.
 exec 9>"$cache/.lock"
 flock 9
+exit_when_ready
 
 # apt with its own option file: its own sources (the system's, as deb-src),
 # lists and caches.
