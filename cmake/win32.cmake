@@ -33,10 +33,17 @@ if(DEMO_TESTS)
     add_executable(unit_tests ${CORE_TESTS} tests/unit/test_support.cpp)
     target_include_directories(unit_tests PRIVATE tests/unit)
     target_link_libraries(unit_tests PRIVATE demo_core_headless gtest_main)
+    # zstd cross-built from Debian's source (scripts/zstd.sh mingw), on its own until the player links it.
+    include(cmake/zstd.cmake)
+    add_executable(zstd_link_test tests/unit/zstd_link_test.cpp)
+    target_link_libraries(zstd_link_test PRIVATE demo::zstd gtest_main)
     if(DEMO_WINE)
       add_test(NAME win32.unit_tests COMMAND ${CMAKE_COMMAND} -E env WINEDEBUG=-all ${DEMO_WINE}
                                              $<TARGET_FILE:unit_tests>)
       set_tests_properties(win32.unit_tests PROPERTIES TIMEOUT 600)
+      add_test(NAME win32.zstd_link_test COMMAND ${CMAKE_COMMAND} -E env WINEDEBUG=-all ${DEMO_WINE}
+                                                 $<TARGET_FILE:zstd_link_test>)
+      set_tests_properties(win32.zstd_link_test PROPERTIES TIMEOUT 120)
     endif()
   else()
     message(STATUS "GoogleTest sources not found in ${DEMO_GTEST_SOURCE}: Windows unit tests are not built")

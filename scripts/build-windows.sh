@@ -17,8 +17,10 @@ if [ ! -x "$host/demotool" ] || [ ! -f "$host/sample/demoFlow.txt" ]; then
   cmake --build "$host" -j"$(nproc)" --target demotool sample_demo
 fi
 
+# Debian packages no zstd for mingw-w64: built once from Debian's source into a cache.
+scripts/zstd.sh mingw
 cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DDEMO_HOST_BUILD="$host"
+  -DDEMO_HOST_BUILD="$host" -DDEMO_ZSTD_ROOT="$(scripts/zstd.sh --prefix mingw)"
 cmake --build build-win32 -j"$(nproc)"
 
 # Nothing but the DLLs that every Windows has.
