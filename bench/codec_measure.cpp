@@ -136,29 +136,39 @@ Blocks CompressZstd(const Pool& pool, int64_t rowsPerBlock, int level) {
   return blocks;
 }
 
+// Median seconds of `runs` timed calls of `pass`; a first, untimed call warms
+// up and is the one told to check the bytes.
+template <class Pass>
+double TimePasses(int runs, Pass pass) {
+  std::vector<double> times;
+  for (int r = 0; r <= runs; ++r) {
+    const auto start = Clock::now();
+    pass(r == 0);
+    const double s = std::chrono::duration<double>(Clock::now() - start).count();
+    if (r > 0) times.push_back(s);
+  }
+  return Median(times);
+}
+
 // Median seconds to decode every block once, after checking the bytes come back.
 double DecodeZstd(const Pool& pool, const Blocks& blocks, int runs) {
   ZSTD_DCtx* dctx = ZSTD_createDCtx();
   // Windows as large as the whole pool need their limit raised.
   ZSTD_DCtx_setParameter(dctx, ZSTD_d_windowLogMax, 31);
   std::vector<uint8_t> out(*std::max_element(blocks.rawSizes.begin(), blocks.rawSizes.end()));
-  std::vector<double> times;
-  for (int r = 0; r <= runs; ++r) {
+  const double seconds = TimePasses(runs, [&](bool check) {
     size_t at = 0;
-    const auto start = Clock::now();
     for (size_t b = 0; b < blocks.packed.size(); ++b) {
       const size_t got = ZSTD_decompressDCtx(dctx, out.data(), blocks.rawSizes[b], blocks.packed[b].data(),
                                              blocks.packed[b].size());
       if (got != blocks.rawSizes[b]) throw std::runtime_error("zstd: a block did not come back");
-      if (r == 0 && std::memcmp(out.data(), pool.bytes.data() + at, got) != 0)
+      if (check && std::memcmp(out.data(), pool.bytes.data() + at, got) != 0)
         throw std::runtime_error("zstd: a block came back different");
       at += got;
     }
-    const double s = std::chrono::duration<double>(Clock::now() - start).count();
-    if (r > 0) times.push_back(s);  // the first run warms up and checks
-  }
+  });
   ZSTD_freeDCtx(dctx);
-  return Median(times);
+  return seconds;
 }
 
 // One stream over the whole pool with long-distance matching: what independent
@@ -217,20 +227,15 @@ DictResult WithDictionary(const Pool& pool, int64_t rowsPerBlock, int level, int
     packed.push_back(std::move(out));
   }
   std::vector<uint8_t> back(blockBytes);
-  std::vector<double> times;
-  for (int r = 0; r <= runs; ++r) {
+  result.seconds = TimePasses(runs, [&](bool check) {
     size_t at = 0;
-    const auto start = Clock::now();
     for (const auto& p : packed) {
       const size_t got = ZSTD_decompress_usingDDict(dctx, back.data(), back.size(), p.data(), p.size(), ddict);
-      if (ZSTD_isError(got) || (r == 0 && std::memcmp(back.data(), pool.bytes.data() + at, got) != 0))
+      if (ZSTD_isError(got) || (check && std::memcmp(back.data(), pool.bytes.data() + at, got) != 0))
         throw std::runtime_error("dictionary: a block came back different");
       at += got;
     }
-    const double s = std::chrono::duration<double>(Clock::now() - start).count();
-    if (r > 0) times.push_back(s);
-  }
-  result.seconds = Median(times);
+  });
   ZSTD_freeCDict(cdict);
   ZSTD_freeDDict(ddict);
   ZSTD_freeCCtx(cctx);
@@ -258,19 +263,14 @@ DeflateResult Deflate(const Pool& pool, int64_t rowsPerBlock, int runs) {
     packed.push_back(std::move(out));
   }
   std::vector<uint8_t> back(blockBytes);
-  std::vector<double> times;
-  for (int r = 0; r <= runs; ++r) {
+  result.seconds = TimePasses(runs, [&](bool) {
     size_t at = 0;
-    const auto start = Clock::now();
     for (const auto& p : packed) {
       uLongf n = static_cast<uLongf>(std::min(blockBytes, pool.bytes.size() - at));
       if (uncompress(back.data(), &n, p.data(), p.size()) != Z_OK) throw std::runtime_error("inflate failed");
       at += n;
     }
-    const double s = std::chrono::duration<double>(Clock::now() - start).count();
-    if (r > 0) times.push_back(s);
-  }
-  result.seconds = Median(times);
+  });
   return result;
 }
 
