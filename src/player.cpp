@@ -1,4 +1,4 @@
-// Diagnostic output, the one way the program ends, and the three frame buffers.
+// Diagnostic output, the one way the program ends, the three frame buffers, and the content read into the record.
 #include "player.h"
 
 #include <cstdarg>
@@ -11,9 +11,8 @@ namespace demo {
 void Say(Player& player, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::vfprintf(player.out, format, args);
+  PrintArgs(player.out, format, args);
   va_end(args);
-  std::fflush(player.out);
 }
 
 void EndProgram(Player& player, int status) {

@@ -20,12 +20,16 @@ Status Failure(const char* format, ...) {
   return s;
 }
 
+void PrintArgs(std::FILE* out, const char* format, va_list args) {
+  std::vfprintf(out, format, args);
+  std::fflush(out);
+}
+
 void Print(std::FILE* out, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::vfprintf(out, format, args);
+  PrintArgs(out, format, args);
   va_end(args);
-  std::fflush(out);
 }
 
 }  // namespace demo

@@ -1,6 +1,7 @@
 // What the layers below the shell report instead of ending the program, and their diagnostic output.
 #pragma once
 
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 
@@ -19,5 +20,6 @@ Status Failure(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Prints a diagnostic, flushed so that watchers see it at once.
 void Print(std::FILE* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void PrintArgs(std::FILE* out, const char* format, va_list args);
 
 }  // namespace demo
