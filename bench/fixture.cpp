@@ -171,7 +171,7 @@ void Load(const std::string& dir) {
 void ComposeWithPlayer(demo::Player& player, int32_t frame) {
   demo::FlowReader flow;
   const demo::DemoPackage& pkg = player.package;
-  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) throw std::runtime_error("cannot open the flow text");
+  if (!flow.Open(pkg)) throw std::runtime_error("cannot open the flow text");
   flow.Seek(player.index.recordOffsets[frame]);
   flow.ReadLine();  // the name line
   player.currentFrame = frame;

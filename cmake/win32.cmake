@@ -33,8 +33,7 @@ if(DEMO_TESTS)
     add_executable(unit_tests ${CORE_TESTS} tests/unit/test_support.cpp)
     target_include_directories(unit_tests PRIVATE tests/unit)
     target_link_libraries(unit_tests PRIVATE demo_core_headless gtest_main)
-    # zstd cross-built from Debian's source (scripts/zstd.sh mingw), on its own until the player links it.
-    include(cmake/zstd.cmake)
+    # zstd cross-built from Debian's source (scripts/zstd.sh mingw), on its own.
     add_executable(zstd_link_test tests/unit/zstd_link_test.cpp)
     target_link_libraries(zstd_link_test PRIVATE demo::zstd gtest_main)
     if(DEMO_WINE)

@@ -26,9 +26,21 @@ bool FlowReader::Open(const std::string& path, int64_t start, int64_t end) {
   return true;
 }
 
+bool FlowReader::Open(const DemoPackage& package) {
+  if (!package.flowText) return Open(package.flowPath, package.flowStart, package.flowEnd);
+  Close();
+  text_ = package.flowText;
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
+  const int64_t size = static_cast<int64_t>(text_->size());
+  end_ = package.flowEnd > size ? size : package.flowEnd;
+  Seek(package.flowStart);
+  return true;
+}
+
 void FlowReader::Close() {
   if (file_) std::fclose(file_);
   file_ = nullptr;
+  text_.reset();
   bufBegin_ = bufEnd_ = 0;
   length_ = kept_ = 0;
   line_[0] = 0;
@@ -46,7 +58,7 @@ void FlowReader::Seek(int64_t position) {
 
 // Moves the unread bytes to the front and reads more, never past the range end.
 bool FlowReader::Fill() {
-  if (eof_ || !file_) return false;
+  if (eof_ || (!file_ && !text_)) return false;
   if (bufBegin_ > 0) {
     std::memmove(buffer_.get(), buffer_.get() + bufBegin_, bufEnd_ - bufBegin_);
     bufEnd_ -= bufBegin_;
@@ -62,7 +74,14 @@ bool FlowReader::Fill() {
     eof_ = true;
     return false;
   }
-  size_t got = std::fread(buffer_.get() + bufEnd_, 1, static_cast<size_t>(want), file_);
+  size_t got;
+  if (text_) {
+    // The reader keeps its buffer so that lines arrive exactly as from a file.
+    got = static_cast<size_t>(std::max<int64_t>(0, std::min<int64_t>(want, static_cast<int64_t>(text_->size()) - fileAt)));
+    if (got) std::memcpy(buffer_.get() + bufEnd_, text_->data() + fileAt, got);
+  } else {
+    got = std::fread(buffer_.get() + bufEnd_, 1, static_cast<size_t>(want), file_);
+  }
   bufEnd_ += got;
   if (got < static_cast<size_t>(want)) eof_ = true;
   return got > 0;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "capacity.h"
+#include "content/package.h"
 
 namespace demo {
 
@@ -25,8 +26,10 @@ class FlowReader {
   // Opens `path` and positions the reader at `start`. False when the file
   // cannot be opened. `end` past the file's real end is taken as its end.
   bool Open(const std::string& path, int64_t start, int64_t end);
+  // Opens the package's flow text: its file, or the text held in memory.
+  bool Open(const DemoPackage& package);
   void Close();
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file_ != nullptr || text_ != nullptr; }
 
   void Seek(int64_t position);
 
@@ -57,6 +60,7 @@ class FlowReader {
   bool Fill();
 
   std::FILE* file_ = nullptr;
+  std::shared_ptr<const std::string> text_;  // instead of the file; position 0 is its first byte
   int64_t end_ = 0;
   // Neither buffer is cleared: only bytes already read are ever looked at,
   // and readers are made for every record shown.

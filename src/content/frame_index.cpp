@@ -33,7 +33,7 @@ Status BuildFrameIndex(DemoPackage& pkg, FrameIndex& index, std::FILE* out,
     pkg.flowEnd = size;
   }
   FlowReader flow;
-  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) return Failure("NoFlowLO1");
+  if (!flow.Open(pkg)) return Failure("NoFlowLO1");
   int32_t count = 0;
   bool full = false;
   inactiveFound = false;
@@ -83,7 +83,7 @@ const char* FrameName(const FrameIndex& index, int32_t frame) {
 
 bool NamesLaterFrame(const DemoPackage& package, const char* name) {
   FlowReader flow;
-  if (!flow.Open(package.flowPath, package.flowStart, package.flowEnd)) return false;
+  if (!flow.Open(package)) return false;
   std::array<char, kMaxNameChars + 1> slot;
   int count = 0;
   while (count < kMaxFrames && flow.ReadLine(kFlowLineChars)) {

@@ -3,8 +3,10 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "capacity.h"
+#include "content/compact.h"
 #include "content/flow_reader.h"
 #include "platform/platform.h"
 
@@ -41,16 +43,86 @@ bool Skip(std::FILE* f, int count) {
   return true;
 }
 
+// Strict digits: the compact header is new, so nothing relies on lenience.
+bool ReadDigits(std::FILE* f, int count, int64_t& value) {
+  value = 0;
+  for (int i = 0; i < count; ++i) {
+    int c = std::fgetc(f);
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+bool Expect(std::FILE* f, const char* text) {
+  for (; *text; ++text)
+    if (std::fgetc(f) != static_cast<unsigned char>(*text)) return false;
+  return true;
+}
+
+Status CheckCompactStack(std::FILE* f, int64_t base, int64_t end, const std::string& label, int32_t& width) {
+  CompactIndex index;
+  std::string why;
+  if (!ReadCompactIndex(f, base, end, index, why)) return Failure("Compact stack in '%s' is damaged: %s", label.c_str(), why.c_str());
+  width = index.width;
+  return {};
+}
+
+// Behind the compact marker: CR LF, width, height, the flow text's length
+// and its compressed length, CR LF, the compressed flow text, the compact stack.
+Status LocateCompactBundle(DemoPackage& pkg, std::FILE* f, int64_t size) {
+  const char* name = pkg.programFileName.c_str();
+  int64_t width = 0, height = 0, length = 0, stored = 0;
+  if (!(Expect(f, "\r\n") && ReadDigits(f, 6, width) && Expect(f, " ") && ReadDigits(f, 6, height) && Expect(f, " ") &&
+        ReadDigits(f, 10, length) && Expect(f, " ") && ReadDigits(f, 10, stored) && Expect(f, "\r\n")))
+    return Failure("Compact package header of '%s' is damaged", name);
+  const int64_t start = platform::FileOffset(f);
+  if (length > kMaxCompactFlowBytes)
+    return Failure("Compact package header of '%s' gives a flow text of %lld bytes, more than %lld", name,
+                   static_cast<long long>(length), static_cast<long long>(kMaxCompactFlowBytes));
+  if (start < 0 || start + stored > size)
+    return Failure("Compact package header of '%s' gives a flow text of %lld bytes, past the end of the file", name,
+                   static_cast<long long>(stored));
+  std::vector<char> packed(static_cast<size_t>(stored));
+  auto text = std::make_shared<std::string>(static_cast<size_t>(length), '\0');
+  if (std::fread(packed.data(), 1, packed.size(), f) != packed.size() ||
+      !DecompressExact(packed.data(), packed.size(), text->data(), text->size()))
+    return Failure("Compact flow text of '%s' is damaged", name);
+  int32_t stackWidth = 0;
+  Status stack = CheckCompactStack(f, start + stored, size, pkg.programFileName, stackWidth);
+  if (!stack.ok()) return stack;
+  if (stackWidth != width)
+    return Failure("Compact stack in '%s' is damaged: its frame width %d is not the header's %lld", name, stackWidth,
+                   static_cast<long long>(width));
+  pkg.frameWidth = static_cast<int32_t>(width);
+  pkg.frameHeight = static_cast<int32_t>(height);
+  pkg.flowText = std::move(text);
+  pkg.flowStart = 0;
+  pkg.flowEnd = length;
+  pkg.storedFlowBytes = stored;
+  pkg.stackBase = start + stored;
+  pkg.compactStack = true;
+  return {};
+}
+
 Status LocateSideFiles(DemoPackage& pkg) {
   pkg.flowPath = kSideFlowName;
   pkg.stackPath = kSideStackName;
   {
     File stack(platform::OpenFile(pkg.stackPath, "rb"));
-    if (!stack) return Failure("NoStack1");
-    int b0 = std::fgetc(stack.get());
-    int b1 = std::fgetc(stack.get());
-    if (b0 == EOF || b1 == EOF) return Failure("Stack file '%s' is too short to hold the frame width", pkg.stackPath.c_str());
-    pkg.frameWidth = b0 * 256 + b1;
+    if (!stack) {
+      stack.reset(platform::OpenFile(kSideCompactStackName, "rb"));
+      if (!stack) return Failure("NoStack1");
+      pkg.stackPath = kSideCompactStackName;
+      pkg.compactStack = true;
+      Status compact = CheckCompactStack(stack.get(), 0, platform::FileSize(pkg.stackPath), pkg.stackPath, pkg.frameWidth);
+      if (!compact.ok()) return compact;
+    } else {
+      int b0 = std::fgetc(stack.get());
+      int b1 = std::fgetc(stack.get());
+      if (b0 == EOF || b1 == EOF) return Failure("Stack file '%s' is too short to hold the frame width", pkg.stackPath.c_str());
+      pkg.frameWidth = b0 * 256 + b1;
+    }
   }
   {
     FlowReader flow;
@@ -69,7 +141,8 @@ Status LocateSideFiles(DemoPackage& pkg) {
   if (size < 0) return Failure("No 'DemoFlow.txt'");
   pkg.flowStart = 0;
   pkg.flowEnd = size;
-  pkg.stackBase = 2;
+  pkg.stackBase = pkg.compactStack ? 0 : 2;
+  pkg.storedFlowBytes = size;
   return {};
 }
 
@@ -83,21 +156,30 @@ std::string ContentMarker() {
   return marker;
 }
 
-bool ScanForContentMarker(std::FILE* file) {
-  // A byte that breaks the run is not tried as a new first '!'.
-  int count = 0;
-  while (count < kMarkerLength) {
+std::string CompactContentMarker() {
+  std::string marker = ContentMarker();
+  return std::string(marker.rbegin(), marker.rend());
+}
+
+MarkerKind ScanForContentMarker(std::FILE* file) {
+  // A byte that breaks a run is not tried as a new first byte. The two runs
+  // start with different bytes, so at most one is under way.
+  int raw = 0, compact = 0;
+  for (;;) {
     int c = std::getc(file);
-    if (c == EOF) return false;
-    count = (c == 0x21 + count) ? count + 1 : 0;
+    if (c == EOF) return kNoMarker;
+    raw = (c == 0x21 + raw) ? raw + 1 : 0;
+    compact = (c == 0x7E - compact) ? compact + 1 : 0;
+    if (raw == kMarkerLength) return kRawMarker;
+    if (compact == kMarkerLength) return kCompactMarker;
   }
-  return true;
 }
 
 bool ContentPresent() {
   File program(platform::OpenFile(platform::ProgramPath(), "rb"));
   if (program && ScanForContentMarker(program.get())) return true;
   File stack(platform::OpenFile(kSideStackName, "rb"));
+  if (!stack) stack.reset(platform::OpenFile(kSideCompactStackName, "rb"));
   return stack != nullptr;
 }
 
@@ -112,10 +194,17 @@ Status LocateContent(DemoPackage& pkg) {
     return unreadable;
   }
   std::FILE* f = program.get();
-  if (!ScanForContentMarker(f)) {
+  const MarkerKind marker = ScanForContentMarker(f);
+  if (marker == kNoMarker) {
     program.reset();
     Status side = LocateSideFiles(pkg);
     if (!side.ok()) return side;
+  } else if (marker == kCompactMarker) {
+    pkg.flowPath = path;
+    pkg.stackPath = path;
+    Status compact = LocateCompactBundle(pkg, f, platform::FileSize(path));
+    if (!compact.ok()) return compact;
+    platform::DetachOwnConsole();
   } else {
     pkg.flowPath = path;
     pkg.stackPath = path;
@@ -136,6 +225,7 @@ Status LocateContent(DemoPackage& pkg) {
     pkg.flowStart = start;
     pkg.flowEnd = start + length;
     pkg.stackBase = pkg.flowEnd;
+    pkg.storedFlowBytes = length;
     platform::DetachOwnConsole();
   }
   if (pkg.frameWidth < 1 || pkg.frameWidth > kImageWidth || pkg.frameHeight < 1 ||

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "content/status.h"
@@ -11,8 +12,12 @@ namespace demo {
 
 inline constexpr const char* kSideFlowName = "demoFlow.txt";
 inline constexpr const char* kSideStackName = "demoStack.rxs";
+// The compact stack beside the flow text, read when there is no raw one.
+inline constexpr const char* kSideCompactStackName = "demoStack.rxz";
 inline constexpr int kMarkerLength = 94;
 inline constexpr int kPackageHeaderLength = 122;  // marker, CR LF, header, CR LF
+// Compact bundles add the compressed flow text's length to the header.
+inline constexpr int kCompactHeaderLength = 133;
 
 struct DemoPackage {
   std::string programFileName;  // the program file's name without directory
@@ -23,18 +28,27 @@ struct DemoPackage {
   int64_t flowStart = 0;
   int64_t flowEnd = 0;
   int64_t stackBase = 0;
+  bool compactStack = false;  // the stack is in compressed blocks
+  // A compact bundle's flow text, decompressed; positions flowStart..flowEnd
+  // index it. Null when the flow text is read from flowPath.
+  std::shared_ptr<const std::string> flowText;
+  int64_t storedFlowBytes = 0;  // what the flow text takes in the file
 };
 
 // True when the flow text is the side file "demoFlow.txt".
 bool UsesSideFiles(const DemoPackage& package);
 
-// The 94-byte content marker, built at run time so that no program image
-// ever holds it (the scan would find it there).
+// The 94-byte content markers, built at run time so that no program image
+// ever holds them (the scan would find them there): '!' up to '~' before raw
+// content, '~' down to '!' before compact content.
 std::string ContentMarker();
+std::string CompactContentMarker();
 
-// Reads `file` up to just past the content marker. True when the marker was
-// found; otherwise the whole file has been read.
-bool ScanForContentMarker(std::FILE* file);
+enum MarkerKind { kNoMarker = 0, kRawMarker, kCompactMarker };
+
+// Reads `file` up to just past the first content marker of either kind and
+// says which it was; kNoMarker when the whole file has been read.
+MarkerKind ScanForContentMarker(std::FILE* file);
 
 // Fills `package` from the program file or the side files; a failure when no
 // usable content is found.

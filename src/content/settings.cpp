@@ -139,7 +139,7 @@ Status ReadSettings(const DemoPackage& pkg, PlayerSettings& s, std::FILE* out) {
 
   {
     FlowReader flow;
-    if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) return Failure("NoFlowEx1");
+    if (!flow.Open(pkg)) return Failure("NoFlowEx1");
     flow.ReadLine(kShortLineChars);
     if (flow.At(0) != '~') {
       while (!flow.AtEnd()) {

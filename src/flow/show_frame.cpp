@@ -181,7 +181,7 @@ Status ShowFrame(Player& p, int32_t f, ShowCause cause) {
 
   const DemoPackage& pkg = p.package;
   FlowReader flow;
-  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) return Failure("No file '%s'", pkg.flowPath.c_str());
+  if (!flow.Open(pkg)) return Failure("No file '%s'", pkg.flowPath.c_str());
   flow.Seek(index.recordOffsets[f]);
   flow.ReadLine(kFlowLineChars);
   if (!NameLineMatches(flow, index.frameNames[f].data())) {

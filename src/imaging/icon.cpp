@@ -56,7 +56,7 @@ Status MakeWindowIcon(const DemoPackage& pkg, const PlayerSettings& settings, st
   const int x = settings.WindowIconSm[0], y = settings.WindowIconSm[1];
   const int tolerance = settings.WindowIconSm[2];
   FlowReader flow;
-  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) {
+  if (!flow.Open(pkg)) {
     Print(out, "NoFlowExICON1");
     return {};
   }
@@ -78,7 +78,7 @@ Status MakeWindowIcon(const DemoPackage& pkg, const PlayerSettings& settings, st
   flow.Close();
 
   StackFile stack;
-  if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth))
+  if (!stack.Open(pkg))
     return Failure("No file-icon '%s'", pkg.stackPath.c_str());
   std::vector<uint8_t> bytes = IconHeader();
   bytes.reserve(kIconFileBytes);

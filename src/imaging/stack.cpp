@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "content/flow_reader.h"
+#include "imaging/compact_stack.h"
 #include "platform/platform.h"
 
 namespace demo {
@@ -85,14 +86,34 @@ bool StackFile::Open(const std::string& path, int64_t base, int32_t width) {
   return true;
 }
 
+bool StackFile::Open(const DemoPackage& package) {
+  if (package.stackPath == kSideStackName || package.stackPath == kSideCompactStackName) {
+    // A pack writes the raw stack before it compacts it: whichever stands
+    // there now belongs to the flow text, so the choice is made every time.
+    if (Open(kSideStackName, 2, package.frameWidth)) return true;
+    if (!Open(kSideCompactStackName, 0, package.frameWidth)) return false;
+  } else {
+    if (!Open(package.stackPath, package.stackBase, package.frameWidth)) return false;
+    if (!package.compactStack) return true;
+  }
+  int64_t end = identity_.stamp.size;
+  if (end < 0 && platform::SeekFile(file_, 0, SEEK_END)) end = platform::FileOffset(file_);
+  compact_ = CompactIndexOf(file_, identity_, end);
+  if (compact_ && compact_->width != width_) compact_.reset();
+  tileCount_ = compact_ ? compact_->tiles : 0;
+  return true;
+}
+
 void StackFile::Close() {
   if (file_) std::fclose(file_);
   file_ = nullptr;
   tileCount_ = 0;
+  compact_.reset();
 }
 
 bool StackFile::ReadTiles(int32_t first, int32_t count, int32_t x, int32_t pixels, uint8_t* out) {
   if (!file_) return false;
+  if (compact_) return ReadCompactTiles(file_, identity_, *compact_, first, count, x, pixels, out);
   const int64_t tileBytes = 3 * static_cast<int64_t>(width_);
   const int64_t at = base_ + tileBytes * first + 3 * static_cast<int64_t>(x);
   // One contiguous read only when whole tiles are wanted.
@@ -193,7 +214,7 @@ void ComposeRect(const char* tileLine, int lineLength, const UpdateRect& rect, S
 
 Status ReadInactiveLook(const DemoPackage& pkg, FlowReader& flow, FrameImage& image) {
   StackFile stack;
-  if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth)) return Failure("No file '%s'", pkg.stackPath.c_str());
+  if (!stack.Open(pkg)) return Failure("No file '%s'", pkg.stackPath.c_str());
   flow.ReadLine(kFlowLineChars);
   if (flow.At(0) != '$') return Failure("GrayFrameErr1");
   int32_t rows = (flow.Length() - 2) / 4;
@@ -211,7 +232,7 @@ Status ReadFrameImageLines(const DemoPackage& pkg, FlowReader& flow, FrameImage&
   }
   if (flow.At(0) != '$') return Failure("FormatError24");
   StackFile stack;
-  if (!stack.Open(pkg.stackPath, pkg.stackBase, pkg.frameWidth)) return Failure("No file '%s'", pkg.stackPath.c_str());
+  if (!stack.Open(pkg)) return Failure("No file '%s'", pkg.stackPath.c_str());
   if (comp.mode == kModeFull) {
     ComposeFull(flow.Line(), flow.Length(), stack, image, pkg.frameHeight, pkg.frameWidth);
   } else {

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "content/compact.h"
 #include "content/package.h"
 #include "content/status.h"
 #include "imaging/frame_image.h"
@@ -46,7 +48,8 @@ struct FrameComposition {
 // 0 and digit runs saturate; the rectangle is returned as written.
 FrameComposition ParseModeLine(const char* line, int length);
 
-// An open stack file: tiles of 3 * width bytes from `base`.
+// An open stack file: raw tiles of 3 * width bytes from `base`, or a compact
+// stack there.
 class StackFile {
  public:
   StackFile() = default;
@@ -55,6 +58,9 @@ class StackFile {
   ~StackFile();
 
   bool Open(const std::string& path, int64_t base, int32_t width);
+  // Opens the package's stack in its form. A damaged compact stack opens
+  // with no tiles: its rows keep their pixels.
+  bool Open(const DemoPackage& package);
   void Close();
   // Whole tiles present in the file.
   int64_t TileCount() const { return tileCount_; }
@@ -70,6 +76,7 @@ class StackFile {
   int64_t tileCount_ = 0;
   int64_t filePos_ = -1;
   StackIdentity identity_;
+  std::shared_ptr<const CompactIndex> compact_;
 };
 
 // Writes rows 0 .. rowCount-1 of `image` from the TileRefs of `tileLine`

@@ -52,7 +52,7 @@ int SplashLineSize(const FlowReader& line) {
 void DrawSplashLines(Player& p, platform::Window window) {
   const DemoPackage& pkg = p.splashPackage;
   FlowReader flow;
-  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd)) Fail(p, Failure("NoFlowS1"));
+  if (!flow.Open(pkg)) Fail(p, Failure("NoFlowS1"));
   while (true) {
     if (!flow.ReadLine(kShortLineChars) || flow.AtEnd()) return;
     if (flow.StartsWith("SplashText")) break;

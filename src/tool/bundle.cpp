@@ -6,17 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "content/compact.h"
 #include "content/package.h"
 #include "platform/platform.h"
 #include "tool/authoring.h"
 #include "tool/commands.h"
+#include "tool/compact_writer.h"
 #include "tool/session.h"
 
 namespace demotool {
 
 const char* const kBundleUsage =
-    "demotool bundle DIR|FILE --player PLAYER -o OUT\n"
-    "  PLAYER is the player program (demoplayer or demoplayer.exe)";
+    "demotool bundle DIR|FILE --player PLAYER -o OUT [--compact|--raw]\n"
+    "  PLAYER is the player program (demoplayer or demoplayer.exe); the content is\n"
+    "  stored compressed (--compact, the default) or as it is in side files (--raw)";
 
 namespace {
 
@@ -54,14 +57,17 @@ int64_t CopyRange(const std::string& path, int64_t offset, int64_t count, Atomic
   return copied;
 }
 
-// How far into the content marker the scan stands after the player's last
+// Whether the scan stands inside a content marker after the player's last
 // byte; a run in progress would swallow the marker's first byte.
-int MarkerRunAtEnd(const std::string& path) {
+bool MarkerRunAtEnd(const std::string& path) {
   File f = OpenOrFail(path);
-  int count = 0;
+  int raw = 0, compact = 0;
   int c;
-  while ((c = std::getc(f.get())) != EOF) count = (c == 0x21 + count) ? count + 1 : 0;
-  return count;
+  while ((c = std::getc(f.get())) != EOF) {
+    raw = (c == 0x21 + raw) ? raw + 1 : 0;
+    compact = (c == 0x7E - compact) ? compact + 1 : 0;
+  }
+  return raw > 0 || compact > 0;
 }
 
 }  // namespace
@@ -69,8 +75,13 @@ int MarkerRunAtEnd(const std::string& path) {
 int RunBundle(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   std::string out, playerPath;
-  bool haveOut = false, havePlayer = false;
+  bool haveOut = false, havePlayer = false, compact = true;
   for (size_t i = 0; i < args.size();) {
+    if (args[i] == "--compact" || args[i] == "--raw") {
+      compact = args[i] == "--compact";
+      ++i;
+      continue;
+    }
     std::string value;
     if (TakeValueOption(args, i, "-o", value) || TakeValueOption(args, i, "--output", value)) {
       out = value;
@@ -118,15 +129,20 @@ int RunBundle(const std::vector<std::string>& args) {
   const int64_t tileBytes = 3 * static_cast<int64_t>(pkg.frameWidth);
   const int64_t tiles = TileCount(pkg);
   const int64_t stackBytes = tiles * tileBytes;
-  const int64_t stackFileBytes = platform::FileSize(pkg.stackPath) - pkg.stackBase;
   const int64_t programBytes = static_cast<int64_t>(fs::file_size(program, ec));
   if (ec) throw ToolError{"cannot read '" + Printable(playerPath) + "': " + ec.message()};
-  const int pad = MarkerRunAtEnd(program.string()) > 0 ? 1 : 0;
-  const int64_t total = programBytes + pad + demo::kPackageHeaderLength + flowLength + stackBytes;
-  if (total > kMaxBundleBytes)
-    throw ToolError{"the bundle would be " + std::to_string(total) + " bytes; the player reads at most " +
-                    std::to_string(kMaxBundleBytes) + " bytes of its own file"};
+  const int pad = MarkerRunAtEnd(program.string()) ? 1 : 0;
+  auto checkSize = [&](int64_t total) {
+    if (total > kMaxBundleBytes)
+      throw ToolError{"the bundle would be " + std::to_string(total) + " bytes; the player reads at most " +
+                      std::to_string(kMaxBundleBytes) + " bytes of its own file"};
+  };
+  if (!compact) checkSize(programBytes + pad + demo::kPackageHeaderLength + flowLength + stackBytes);
   if (flowLength > 9999999999LL) throw ToolError{"the flow text is too long for the package header"};
+  if (compact && flowLength > demo::kMaxCompactFlowBytes)
+    throw ToolError{"the flow text is " + std::to_string(flowLength) + " bytes; a compact demo holds at most " +
+                    std::to_string(demo::kMaxCompactFlowBytes) + " (bundle it with --raw)"};
+  const int64_t stackFileBytes = pkg.compactStack ? stackBytes : platform::FileSize(pkg.stackPath) - pkg.stackBase;
   if (stackFileBytes > stackBytes)
     std::fprintf(stderr, "demotool bundle: warning: the stack ends in %" PRId64 " bytes that make no whole tile; left out\n",
                  stackFileBytes - stackBytes);
@@ -137,25 +153,52 @@ int RunBundle(const std::vector<std::string>& args) {
                       [&outName](std::string_view name) { return IsTempNameOf(name, outName); });
   AtomicFile file(outFile);
   CopyRange(program.string(), 0, programBytes, file);
-  // A player ending in the marker's first bytes would hide the marker from the scan.
+  // A player ending in a marker's first bytes would hide the marker from the scan.
   if (pad) file.Write(std::string_view("\0", 1));
-  char header[64];
-  std::snprintf(header, sizeof header, "\r\n%06d %06d %010" PRId64 "\r\n", pkg.frameWidth, pkg.frameHeight, flowLength);
-  file.Write(demo::ContentMarker());
-  file.Write(header);
-  CopyRange(pkg.flowPath, pkg.flowStart, flowLength, file);
-  CopyRange(pkg.stackPath, pkg.stackBase, stackBytes, file);
+  char header[80];
+  int64_t storedFlow = flowLength, storedStack = stackBytes;
+  if (compact) {
+    const std::string packedFlow = CompressText(ReadFlowText(pkg));
+    storedFlow = static_cast<int64_t>(packedFlow.size());
+    std::snprintf(header, sizeof header, "\r\n%06d %06d %010" PRId64 " %010" PRId64 "\r\n", pkg.frameWidth,
+                  pkg.frameHeight, flowLength, storedFlow);
+    file.Write(demo::CompactContentMarker());
+    file.Write(header);
+    file.Write(packedFlow);
+    storedStack = WriteCompactStack(pkg, tiles, file);
+  } else {
+    std::snprintf(header, sizeof header, "\r\n%06d %06d %010" PRId64 "\r\n", pkg.frameWidth, pkg.frameHeight, flowLength);
+    file.Write(demo::ContentMarker());
+    file.Write(header);
+    if (pkg.flowText) {
+      file.Write(ReadFlowText(pkg));
+    } else {
+      CopyRange(pkg.flowPath, pkg.flowStart, flowLength, file);
+    }
+    if (pkg.compactStack) {
+      WriteRawStack(pkg, tiles, file);
+    } else {
+      CopyRange(pkg.stackPath, pkg.stackBase, stackBytes, file);
+    }
+  }
+  const int headerLength = compact ? demo::kCompactHeaderLength : demo::kPackageHeaderLength;
+  const int64_t total = programBytes + pad + headerLength + storedFlow + storedStack;
+  checkSize(total);
   file.Finish(0755);
   {
     // The player must find the content right where it was put.
     File check = OpenOrFail(file.TempPath());
-    if (!demo::ScanForContentMarker(check.get()) ||
+    if (demo::ScanForContentMarker(check.get()) != (compact ? demo::kCompactMarker : demo::kRawMarker) ||
         platform::FileOffset(check.get()) != programBytes + pad + demo::kMarkerLength)
       throw ToolError{"the bundle's content marker is not where the player would look; nothing written"};
   }
   file.Commit(0755);
-  std::printf("bundled %d x %d demo, %" PRId64 " bytes of flow text and %" PRId64 " tiles, into %s (%" PRId64 " bytes)\n",
+  std::printf("bundled %d x %d demo, %" PRId64 " bytes of flow text and %" PRId64 " tiles, into %s (%" PRId64 " bytes",
               pkg.frameWidth, pkg.frameHeight, flowLength, tiles, Printable(out).c_str(), total);
+  if (compact)
+    std::printf(", compact: %" PRId64 " bytes of content for %" PRId64 " raw", storedFlow + storedStack,
+                flowLength + stackBytes);
+  std::printf(")\n");
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -74,7 +74,7 @@ void ReadActions(demo::Player& player, demo::FlowReader& flow, FrameReport& repo
 
 void OpenFlow(const demo::Player& player, demo::FlowReader& flow) {
   const demo::DemoPackage& pkg = player.package;
-  if (!flow.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd))
+  if (!flow.Open(pkg))
     throw ToolError{"cannot open the flow text '" + Printable(pkg.flowPath) + "'"};
 }
 

@@ -33,6 +33,22 @@ const char* StampState(const StampCheck& stamp) {
   }
 }
 
+// What the content takes as stored, and what it would take raw.
+struct ContentSizes {
+  int64_t raw = 0, stored = 0;
+};
+
+ContentSizes SizesOf(const demo::DemoPackage& pkg, int64_t tiles) {
+  ContentSizes sizes;
+  const int64_t stackRaw = tiles * 3 * static_cast<int64_t>(pkg.frameWidth);
+  sizes.raw = (pkg.flowEnd - pkg.flowStart) + stackRaw;
+  const int64_t stackStored = pkg.compactStack ? platform::FileSize(pkg.stackPath) - pkg.stackBase : stackRaw;
+  sizes.stored = pkg.storedFlowBytes + stackStored;
+  return sizes;
+}
+
+const char* FormOf(const demo::DemoPackage& pkg) { return pkg.compactStack ? "compact" : "raw"; }
+
 void WriteJson(const demo::Player& player, int64_t tiles, const StampCheck& stamp,
                const std::vector<FrameReport>& frames) {
   const demo::DemoPackage& pkg = player.package;
@@ -49,6 +65,8 @@ void WriteJson(const demo::Player& player, int64_t tiles, const StampCheck& stam
       .Field("stackBase", pkg.stackBase)
       .Field("tileCount", tiles)
       .Field("stackStamp", StampState(stamp));
+  const ContentSizes sizes = SizesOf(pkg, tiles);
+  json.Field("form", std::string(FormOf(pkg))).Field("rawBytes", sizes.raw).Field("storedBytes", sizes.stored);
   json.Key("settings").BeginObject().Field("WindowText", s.WindowText);
   json.IntArray("WindowIconSm", s.WindowIconSm, 3)
       .Field("HomeFrame", s.HomeFrame)
@@ -107,11 +125,16 @@ void WriteText(const demo::Player& player, int64_t tiles, const StampCheck& stam
   FILE* o = stdout;
   std::fprintf(o, "Content (%s)\n", demo::UsesSideFiles(pkg) ? "side files" : "appended to the program file");
   std::fprintf(o, "  frame size    %d x %d\n", pkg.frameWidth, pkg.frameHeight);
-  std::fprintf(o, "  flow text     %s, bytes %lld to %lld\n", Printable(pkg.flowPath).c_str(),
-               static_cast<long long>(pkg.flowStart), static_cast<long long>(pkg.flowEnd));
+  std::fprintf(o, "  flow text     %s, bytes %lld to %lld%s\n", Printable(pkg.flowPath).c_str(),
+               static_cast<long long>(pkg.flowStart), static_cast<long long>(pkg.flowEnd),
+               pkg.flowText ? " once decompressed" : "");
   std::fprintf(o, "  stack         %s, tiles from byte %lld, %lld whole tiles\n",
                Printable(pkg.stackPath).c_str(), static_cast<long long>(pkg.stackBase),
                static_cast<long long>(tiles));
+  const ContentSizes sizes = SizesOf(pkg, tiles);
+  std::fprintf(o, "  form          %s: %lld bytes stored for %lld raw (%.1f %%)\n", FormOf(pkg),
+               static_cast<long long>(sizes.stored), static_cast<long long>(sizes.raw),
+               sizes.raw > 0 ? 100.0 * static_cast<double>(sizes.stored) / static_cast<double>(sizes.raw) : 100.0);
   if (stamp.state == StampCheck::kMatches)
     std::fprintf(o, "  stamp         line %lld: packed with this stack\n", static_cast<long long>(stamp.line));
   else if (stamp.state == StampCheck::kNone)

@@ -48,7 +48,7 @@ using Finding = LintFinding;
 // line's number).
 class NumberedReader {
  public:
-  bool Open(const demo::DemoPackage& pkg) { return flow_.Open(pkg.flowPath, pkg.flowStart, pkg.flowEnd); }
+  bool Open(const demo::DemoPackage& pkg) { return flow_.Open(pkg); }
   void SeekTo(int64_t offset, int64_t line) {
     flow_.Seek(offset);
     line_ = line - 1;

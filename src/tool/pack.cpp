@@ -16,6 +16,7 @@
 
 #include "capacity.h"
 #include "tool/authoring.h"
+#include "tool/compact_writer.h"
 #include "tool/commands.h"
 #include "tool/png_io.h"
 #include "tool/session.h"
@@ -25,7 +26,7 @@
 namespace demotool {
 
 const char* const kPackUsage =
-    "demotool pack STORYBOARD -o DIR [--report]\n"
+    "demotool pack STORYBOARD -o DIR [--report] [--compact]\n"
     "  STORYBOARD is a flow text whose tile lines may name screenshots:\n"
     "  $@path/to/screen.png [@cursor X,Y]";
 
@@ -498,6 +499,25 @@ PackSummary Packer::Run() {
   return summary_;
 }
 
+// Puts the compact form of the folder's raw stack in its place; returns its size.
+int64_t CompactSideStack(const std::string& outDir) {
+  const fs::path back = fs::current_path();
+  auto player = std::make_unique<demo::Player>();
+  OpenContentQuietly(*player, outDir);
+  const demo::DemoPackage& pkg = player->package;
+  AtomicFile file{fs::path(demo::kSideCompactStackName)};
+  const int64_t bytes = WriteCompactStack(pkg, TileCount(pkg), file);
+  file.Commit(AtomicFile::DefaultMode());
+  // The raw stack goes last: until then a running player reads it.
+  if (::unlink(demo::kSideStackName) != 0)
+    throw ToolError{"cannot remove the raw stack '" + Printable((fs::path(outDir) / demo::kSideStackName).string()) +
+                    "': " + std::strerror(errno)};
+  FolderLock(".").Sync();
+  std::error_code ec;
+  fs::current_path(back, ec);
+  return bytes;
+}
+
 double Megabytes(int64_t bytes) { return static_cast<double>(bytes) / 1e6; }
 
 void PrintReport(const PackSummary& s, const std::string& outDir) {
@@ -508,7 +528,11 @@ void PrintReport(const PackSummary& s, const std::string& outDir) {
   std::printf("distinct rows  %" PRId64 " of %" PRId64 " rows (%.1f%%)\n", s.tiles, rows,
               rows ? 100.0 * static_cast<double>(s.tiles) / static_cast<double>(rows) : 0.0);
   std::printf("screenshots    %.1f MB of pixels\n", Megabytes(s.pixelBytes));
-  std::printf("stack          %.1f MB  %s/demoStack.rxs\n", Megabytes(s.stackBytes), Printable(outDir).c_str());
+  if (s.compactBytes > 0)
+    std::printf("stack          %.2f MB  %s/demoStack.rxz (%.1f MB raw)\n", Megabytes(s.compactBytes),
+                Printable(outDir).c_str(), Megabytes(s.stackBytes));
+  else
+    std::printf("stack          %.1f MB  %s/demoStack.rxs\n", Megabytes(s.stackBytes), Printable(outDir).c_str());
   std::printf("flow text      %.1f MB  %s/demoFlow.txt\n", Megabytes(s.flowBytes), Printable(outDir).c_str());
   std::vector<PackSummary::Screen> heavy = s.perScreen;
   std::stable_sort(heavy.begin(), heavy.end(),
@@ -535,7 +559,7 @@ PackSummary Pack(const PackOptions& options) { return Packer(options).Run(); }
 
 int RunPack(const std::vector<std::string>& args) {
   PackOptions options;
-  bool report = false, haveOut = false;
+  bool report = false, haveOut = false, compact = false;
   std::vector<std::string> positional;
   for (size_t i = 0; i < args.size();) {
     std::string value;
@@ -547,6 +571,8 @@ int RunPack(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (arg == "--report") {
       report = true;
+    } else if (arg == "--compact") {
+      compact = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError{"unknown option '" + arg + "'"};
     } else {
@@ -558,12 +584,20 @@ int RunPack(const std::vector<std::string>& args) {
   if (!haveOut || options.outDir.empty()) throw UsageError{"wants the output folder: -o DIR"};
   options.storyboard = positional[0];
   options.progress = ::isatty(STDERR_FILENO) != 0;
-  const PackSummary s = Pack(options);
+  PackSummary s = Pack(options);
+  // The other form's stack would be stale; the raw one, if left, would be read first.
+  if (compact) {
+    s.compactBytes = CompactSideStack(options.outDir);
+  } else {
+    ::unlink((fs::path(options.outDir) / demo::kSideCompactStackName).c_str());
+  }
   if (report) {
     PrintReport(s, options.outDir);
   } else {
-    std::printf("packed %" PRId64 " frames of %d x %d into %s: %" PRId64 " distinct rows, stack %.1f MB\n", s.frames,
+    std::printf("packed %" PRId64 " frames of %d x %d into %s: %" PRId64 " distinct rows, stack %.1f MB", s.frames,
                 s.width, s.height, Printable(options.outDir).c_str(), s.tiles, Megabytes(s.stackBytes));
+    if (compact) std::printf(", compact %.2f MB", Megabytes(s.compactBytes));
+    std::printf("\n");
   }
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -28,6 +28,7 @@ struct PackSummary {
   int64_t plainTileLines = 0;  // tile lines kept as written
   int64_t tiles = 0;           // distinct rows stored
   int64_t stackBytes = 0, flowBytes = 0, pixelBytes = 0;
+  int64_t compactBytes = 0;    // the compact stack, when one was written
   int64_t warnings = 0;
   struct Screen {
     int64_t line = 0;

@@ -1,6 +1,8 @@
 // Shared ground of the demotool commands: option parsing and opening content as the player does.
 #include "tool/session.h"
 
+#include "imaging/stack.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -8,6 +10,7 @@
 #include "content/frame_index.h"
 #include "content/package.h"
 #include "content/settings.h"
+#include "imaging/stack.h"
 #include "platform/headless/headless.h"
 #include "tool/pack.h"
 #include "tool/temp_files.h"
@@ -215,10 +218,27 @@ int32_t ResolveFrame(const demo::Player& player, const std::string& wanted) {
 }
 
 int64_t TileCount(const demo::DemoPackage& package) {
+  if (package.compactStack) {
+    demo::StackFile stack;
+    return stack.Open(package) ? stack.TileCount() : 0;
+  }
   int64_t size = platform::FileSize(package.stackPath);
   int64_t tileBytes = 3 * static_cast<int64_t>(package.frameWidth);
   if (size < 0 || tileBytes <= 0 || size <= package.stackBase) return 0;
   return (size - package.stackBase) / tileBytes;
+}
+
+std::string ReadFlowText(const demo::DemoPackage& package) {
+  if (package.flowText)
+    return package.flowText->substr(static_cast<size_t>(package.flowStart),
+                                    static_cast<size_t>(package.flowEnd - package.flowStart));
+  std::FILE* f = platform::OpenFile(package.flowPath, "rb");
+  std::string text(static_cast<size_t>(std::max<int64_t>(0, package.flowEnd - package.flowStart)), '\0');
+  const bool ok = f && platform::SeekFile(f, package.flowStart, SEEK_SET) &&
+                  std::fread(text.data(), 1, text.size(), f) == text.size();
+  if (f) std::fclose(f);
+  if (!ok) throw ToolError{"cannot read the flow text '" + Printable(package.flowPath) + "'"};
+  return text;
 }
 
 std::string Printable(const std::string& text) {

@@ -69,6 +69,9 @@ int32_t ResolveFrame(const demo::Player& player, const std::string& wanted);
 // Whole tiles the stack data holds behind the package's stack base.
 int64_t TileCount(const demo::DemoPackage& package);
 
+// The package's whole flow text, from memory or its file.
+std::string ReadFlowText(const demo::DemoPackage& package);
+
 // A frame name or path made printable: bytes outside 0x20..0x7E become \xNN.
 std::string Printable(const std::string& text);
 

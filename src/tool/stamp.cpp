@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/stack.h"
 #include "platform/platform.h"
 #include "tool/session.h"
 
@@ -62,18 +63,23 @@ StackStamp StampOfStack(const demo::DemoPackage& pkg) {
   StampHasher hasher(pkg.frameWidth);
   const int64_t rows = TileCount(pkg);
   const size_t rowBytes = 3 * static_cast<size_t>(pkg.frameWidth);
-  File f(std::fopen(pkg.stackPath.c_str(), "rb"), std::fclose);
-  if (!f || rows <= 0 || !platform::SeekFile(f.get(), pkg.stackBase, SEEK_SET)) return hasher.Stamp();
+  demo::StackFile stack;
+  if (rows <= 0 || !stack.Open(pkg)) return hasher.Stamp();
   const int64_t perBlock = std::max<int64_t>(1, (4 << 20) / static_cast<int64_t>(rowBytes));
   std::vector<uint8_t> block(static_cast<size_t>(perBlock) * rowBytes);
   for (int64_t done = 0; done < rows;) {
     const int64_t want = std::min(perBlock, rows - done);
-    const size_t got = std::fread(block.data(), rowBytes, static_cast<size_t>(want), f.get());
-    for (size_t r = 0; r < got; ++r) hasher.AddRow(block.data() + r * rowBytes);
-    if (got != static_cast<size_t>(want)) break;
+    if (!stack.ReadTiles(static_cast<int32_t>(done), static_cast<int32_t>(want), 0, pkg.frameWidth, block.data())) break;
+    for (int64_t r = 0; r < want; ++r) hasher.AddRow(block.data() + r * rowBytes);
     done += want;
   }
   return hasher.Stamp();
+}
+
+// The flow text as a stream: its file, or a compact demo's text in memory.
+File OpenFlow(const demo::DemoPackage& pkg) {
+  if (pkg.flowText) return File(fmemopen(const_cast<char*>(pkg.flowText->data()), pkg.flowText->size(), "rb"), std::fclose);
+  return File(std::fopen(pkg.flowPath.c_str(), "rb"), std::fclose);
 }
 
 }  // namespace
@@ -103,7 +109,7 @@ bool ParseStampLine(std::string_view line, StackStamp& stamp) {
 
 StampCheck CheckStamp(const demo::DemoPackage& pkg) {
   StampCheck check;
-  File f(std::fopen(pkg.flowPath.c_str(), "rb"), std::fclose);
+  File f = OpenFlow(pkg);
   const int64_t length = pkg.flowEnd - pkg.flowStart;
   if (!f || length <= 0) return check;
   const size_t window = static_cast<size_t>(std::min<int64_t>(length, kStampLineMax + 2));

@@ -26,17 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFlowText(const demo::DemoPackage& pkg) {
-  std::FILE* f = platform::OpenFile(pkg.flowPath, "rb");
-  if (!f) throw ToolError{"cannot open the flow text '" + Printable(pkg.flowPath) + "'"};
-  std::string text(static_cast<size_t>(pkg.flowEnd - pkg.flowStart), '\0');
-  const bool ok = platform::SeekFile(f, pkg.flowStart, SEEK_SET) &&
-                  std::fread(text.data(), 1, text.size(), f) == text.size();
-  std::fclose(f);
-  if (!ok) throw ToolError{"cannot read the flow text '" + Printable(pkg.flowPath) + "'"};
-  return text;
-}
-
 class Unpacker {
  public:
   Unpacker(demo::Player& player, fs::path outDir, std::vector<fs::path> inputs)
@@ -83,7 +72,7 @@ int64_t Unpacker::Run() {
     dropped = 1;
   }
   demo::StackFile stack;
-  if (!stack.Open(pkg_.stackPath, pkg_.stackBase, pkg_.frameWidth))
+  if (!stack.Open(pkg_))
     throw ToolError{"cannot open the stack '" + Printable(pkg_.stackPath) + "'"};
 
   // One picture composed in file order, as a presenter stepping through

@@ -55,7 +55,8 @@ class DemotoolBundle : public ::testing::Test {
     WriteFile(dir_.File("demo/demoStack.rxs"), stack_ + "stray");
     WriteFile(dir_.File("player.exe"), FakePlayer());
   }
-  tool_test::RunResult Bundle(std::vector<std::string> args = {"demo", "--player", "player.exe", "-o", "demo.exe"}) {
+  tool_test::RunResult Bundle(std::vector<std::string> args = {"demo", "--player", "player.exe", "-o", "demo.exe",
+                                                               "--raw"}) {
     args.insert(args.begin(), "bundle");
     return RunTool(args, dir_.Path());
   }
@@ -90,11 +91,26 @@ TEST_F(DemotoolBundle, InfoAndRenderReadTheBundleAsTheSideFiles) {
 
   // Bundling again replaces the earlier output whole and leaves nothing else.
   WriteFile(dir_.File("demo/demoStack.rxs"), stack_);
-  run = Bundle({"demo/demoFlow.txt", "--player", "player.exe", "-o", "demo.exe"});
+  run = Bundle({"demo/demoFlow.txt", "--player", "player.exe", "-o", "demo.exe", "--raw"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(ReadFile(dir_.File("demo.exe")), Bundled());
   EXPECT_EQ(FilesIn(dir_.Path()), (std::vector<std::string>{"demo", "demo.exe", "demo.exe.png", "demo.png", "player.exe"}));
+}
+
+TEST_F(DemotoolBundle, ACompactBundleReadsAsTheSideFilesAndConvertsBackExactly) {
+  ASSERT_EQ(Bundle({"demo", "--player", "player.exe", "-o", "small.exe"}).status, 0);
+  const std::string side = Info(dir_.File("demo")), compact = Info(dir_.File("small.exe"));
+  for (const char* key : {"frameWidth", "frameHeight", "tileCount", "lastFrame", "settings"})
+    EXPECT_EQ(JsonValue(compact, key), JsonValue(side, key)) << key;
+  EXPECT_EQ(JsonValue(compact, "form"), "\"compact\"");
+  EXPECT_EQ(Frames(compact), Frames(side));
+  for (const char* from : {"demo", "small.exe"})
+    ASSERT_EQ(RunTool({"render", from, "two", "--after", "one", "-o", std::string(from) + ".png"}, dir_.Path()).status, 0);
+  EXPECT_EQ(ReadFile(dir_.File("small.exe.png")), ReadFile(dir_.File("demo.png")));
+  // Back to the raw form: byte for byte what bundling the side files gives.
+  ASSERT_EQ(Bundle({"small.exe", "--player", "player.exe", "-o", "demo.exe", "--raw"}).status, 0);
+  EXPECT_EQ(ReadFile(dir_.File("demo.exe")), Bundled());
 }
 
 TEST_F(DemotoolBundle, RefusesToWriteOverAnInputOrToBundleABundle) {

@@ -84,6 +84,8 @@ TEST_F(DemotoolInfoSideFiles, JsonCarriesPackageSettingsGeometryAndEveryFrame) {
             "{\"frameWidth\":3,\"frameHeight\":2,\"flowPath\":\"demoFlow.txt\",\"flowStart\":0,\"flowEnd\":" +
                 std::to_string(flow_.size()) +
                 ",\"stackPath\":\"demoStack.rxs\",\"stackBase\":2,\"tileCount\":4,\"stackStamp\":\"none\","
+                "\"form\":\"raw\",\"rawBytes\":" + std::to_string(flow_.size() + 36) + ",\"storedBytes\":" +
+                std::to_string(flow_.size() + 36) + ","
                 "\"settings\":{\"WindowText\":\"Tool Demo\",\"WindowIconSm\":[10,10,23],\"HomeFrame\":\"\","
                 "\"TitleBarHeight\":24,\"CloseRightEdge\":7,\"InactiveUpperLeft\":[-1,-1],"
                 "\"InactiveWidHeight\":[-1,-1],\"helpOn\":1,\"notesOn\":1,\"helpLocked\":0,"
@@ -160,7 +162,8 @@ TEST(DemotoolInfoBundle, ReadsContentAppendedToAFile) {
   EXPECT_EQ(info.substr(0, info.find(",\"settings\"")),
             "{\"frameWidth\":3,\"frameHeight\":2,\"flowPath\":" + quoted + ",\"flowStart\":" +
                 std::to_string(flowStart) + ",\"flowEnd\":" + std::to_string(flowEnd) + ",\"stackPath\":" + quoted +
-                ",\"stackBase\":" + std::to_string(flowEnd) + ",\"tileCount\":2,\"stackStamp\":\"none\"");
+                ",\"stackBase\":" + std::to_string(flowEnd) + ",\"tileCount\":2,\"stackStamp\":\"none\","
+                "\"form\":\"raw\",\"rawBytes\":128,\"storedBytes\":128");
   EXPECT_EQ(JsonValue(info, "TitleBarHeight"), "30");
   EXPECT_EQ(JsonValue(info, "frames"),
             "[{\"index\":0,\"name\":\"one\",\"offset\":" + std::to_string(flowStart + flow.find("~one")) +
