@@ -57,6 +57,9 @@ struct Pair {
 const Pair kPairs[] = {
     {"compose, file order", "BM_ComposeCore", "BM_ComposeBaseline", 1.5},
     {"compose, jumps", "BM_ComposeCoreJumps", "BM_ComposeBaselineJumps", 0},
+    {"compose compact", "BM_ComposeCompact", "BM_ComposeBaseline", 1.5},
+    {"compose compact, jumps", "BM_ComposeCompactJumps", "BM_ComposeBaselineJumps", 0},
+    {"start, compact/raw", "BM_StartCompact", "BM_StartRaw", 1.2},
     {"index", "BM_IndexCore", "BM_IndexScan", 2.0},
     {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 4.0},
     {"pack", "BM_PackCore", "BM_PackBaseline", 1.5},

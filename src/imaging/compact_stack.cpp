@@ -125,6 +125,17 @@ bool ReadCompactTiles(std::FILE* file, const StackIdentity& identity, const Comp
   return true;
 }
 
+void ForgetCompactBlocks() {
+  Cache& cache = TheCache();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  cache.recent.clear();
+  cache.where.clear();
+  cache.bytes = 0;
+  cache.blocksFor = StackIdentity();
+  cache.index.reset();
+  cache.indexFor = StackIdentity();
+}
+
 int64_t CompactBlocksDecoded() { return decoded.load(std::memory_order_relaxed); }
 
 size_t CompactCacheBytes() {

@@ -26,6 +26,9 @@ std::shared_ptr<const CompactIndex> CompactIndexOf(std::FILE* file, const StackI
 bool ReadCompactTiles(std::FILE* file, const StackIdentity& identity, const CompactIndex& index, int32_t first,
                       int32_t count, int32_t x, int32_t pixels, uint8_t* out);
 
+// Empties the cache, as a fresh start of the program finds it.
+void ForgetCompactBlocks();
+
 // Blocks decompressed by this process so far, and the bytes the cache holds.
 int64_t CompactBlocksDecoded();
 size_t CompactCacheBytes();
