@@ -154,6 +154,23 @@ TEST_F(DemotoolPack, RenderGivesBackTheScreenshotsExactly) {
   EXPECT_NE(run.out.find("line 3       (inactive look)"), std::string::npos) << run.out;
 }
 
+TEST_F(DemotoolPack, CompactOutputRendersAsTheRawAndEitherFormReplacesTheOther) {
+  WriteFile(dir_.File("storyboard.txt"), test_support::CrLf(kStoryboard));
+  ASSERT_EQ(RunTool({"pack", "storyboard.txt", "-o", "raw"}, dir_.Path()).status, 0);
+  tool_test::RunResult run = RunTool({"pack", "storyboard.txt", "-o", "out", "--compact"}, dir_.Path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(FilesIn(dir_.File("out")), (std::vector<std::string>{"demoFlow.txt", "demoStack.rxz"}));
+  EXPECT_NE(RunTool({"info", "out"}, dir_.Path()).out.find("form          compact"), std::string::npos);
+  for (const char* frame : {"a", "b", "plain"}) EXPECT_EQ(Render(dir_.File("out"), frame), Render(dir_.File("raw"), frame));
+  EXPECT_EQ(Render(dir_.File("out"), "c", "b"), Render(dir_.File("raw"), "c", "b"));
+  // A raw stack beside the compact one is read first: a pack writes it before compacting it.
+  fs::copy_file(dir_.File("raw/demoStack.rxs"), dir_.File("out/demoStack.rxs"));
+  WriteFile(dir_.File("out/demoStack.rxz"), "damaged");
+  EXPECT_EQ(Render(dir_.File("out"), "a"), Screen(1));
+  ASSERT_EQ(RunTool({"pack", "storyboard.txt", "-o", "out"}, dir_.Path()).status, 0);
+  EXPECT_EQ(FilesIn(dir_.File("out")), (std::vector<std::string>{"demoFlow.txt", "demoStack.rxs"}));
+}
+
 TEST_F(DemotoolPack, FaultsAreNamedByFileAndLineAndLeaveTheOutputAlone) {
   // Unreadable screenshots, sizes that differ, pointers and screenshot lines
   // out of place are packed from the hostile corpus.
