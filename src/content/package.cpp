@@ -1,6 +1,7 @@
 // Finds the demo content: appended to the program file behind the marker, or in side files.
 #include "content/package.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -77,9 +78,9 @@ Status LocateCompactBundle(DemoPackage& pkg, std::FILE* f, int64_t size) {
         ReadDigits(f, 10, length) && Expect(f, " ") && ReadDigits(f, 10, stored) && Expect(f, "\r\n")))
     return Failure("Compact package header of '%s' is damaged", name);
   const int64_t start = platform::FileOffset(f);
-  if (length > kMaxCompactFlowBytes)
+  if (length > kMaxCompactFlowBytes || stored > kMaxCompactFlowBytes)
     return Failure("Compact package header of '%s' gives a flow text of %lld bytes, more than %lld", name,
-                   static_cast<long long>(length), static_cast<long long>(kMaxCompactFlowBytes));
+                   static_cast<long long>(std::max(length, stored)), static_cast<long long>(kMaxCompactFlowBytes));
   if (start < 0 || start + stored > size)
     return Failure("Compact package header of '%s' gives a flow text of %lld bytes, past the end of the file", name,
                    static_cast<long long>(stored));
