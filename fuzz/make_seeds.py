@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Writes the fuzz targets' seed corpora (fuzz/corpus/TARGET/) from the bundled
-sample and from content shaped like the tests'. Run after a build has packed the
-sample: python3 fuzz/make_seeds.py [BUILD_DIR]"""
+sample and from content shaped like the tests'. Run after a build has made
+demotool: python3 fuzz/make_seeds.py [BUILD_DIR]"""
 import os
 import struct
 import subprocess
 import sys
+import tempfile
 import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -45,8 +46,12 @@ def u16(n):
     return bytes([n & 255, n >> 8])
 
 
-sample_flow = open(os.path.join(BUILD, "sample", "demoFlow.txt"), "rb").read()
-sample_stack = open(os.path.join(BUILD, "sample", "demoStack.rxs"), "rb").read()
+# The build packs the sample compact; the seeds want its raw rows, so it is packed raw here.
+with tempfile.TemporaryDirectory() as raw:
+    subprocess.run([os.path.join(BUILD, "demotool"), "pack", os.path.join(ROOT, "samples", "storyboard.txt"),
+                    "-o", raw], check=True, stdout=subprocess.DEVNULL)
+    sample_flow = open(os.path.join(raw, "demoFlow.txt"), "rb").read()
+    sample_stack = open(os.path.join(raw, "demoStack.rxs"), "rb").read()
 storyboard = open(os.path.join(ROOT, "samples", "storyboard.txt"), "rb").read()
 
 # Small content in the tests' shape: header keys, frames of every mode, actions, notes, splash.

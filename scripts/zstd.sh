@@ -61,7 +61,10 @@ exit_when_ready() {
   if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp_text" ] && [ -f "$prefix/lib/libzstd.a" ]; then
     built=$(cat "$prefix/.built" 2>/dev/null || echo "$version")
     say "$built for $target is ready in $prefix"
-    [ "$built" = "$version" ] || say "WARNING: built from $built, not the installed $version"
+    if [ "$built" != "$version" ]; then
+      say "WARNING: built from $built, not the installed $version; to try for $version's source again:"
+      say "WARNING: rm -rf $prefix $cache/src/$version"
+    fi
     exit 0
   fi
 }

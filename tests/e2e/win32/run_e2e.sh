@@ -4,7 +4,7 @@
 # usage: run_e2e.sh PLAYER_EXE DEMOTOOL SAMPLE_DIR BOX_TEXT_EXE [KEEP_DIR]
 #   PLAYER_EXE    the cross-built demoplayer.exe
 #   DEMOTOOL      a host demotool (bundles the demo and renders reference frames)
-#   SAMPLE_DIR    the packed sample (demoFlow.txt, demoStack.rxs)
+#   SAMPLE_DIR    the packed sample (demoFlow.txt, demoStack.rxz)
 #   BOX_TEXT_EXE  the cross-built box_text.exe (reads a message box's text)
 #   KEEP_DIR      optional: screenshots and logs are kept there
 # Needs wine, Xvfb, xdotool and ImageMagick (import, convert, compare).
@@ -76,10 +76,12 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 wineboot -i >"$work/wineboot.log" 2>&1 || die "wineboot failed"
 
-# ---- a self-contained demo made from the Windows player ----
+# ---- a self-contained demo made from the Windows player: compact, as bundle makes it by default ----
 mkdir -p "$work/run"
 "$demotool" bundle "$sample" --player "$player" -o "$work/run/demo.exe" >"$work/bundle.log" 2>&1 ||
   die "demotool bundle failed: $(cat "$work/bundle.log")"
+form() { "$demotool" info "$1" --json | grep -o '"form":"[a-z]*"'; }
+[ "$(form "$work/run/demo.exe")" = '"form":"compact"' ] || die "the bundle is not compact: $(form "$work/run/demo.exe")"
 
 
 render() {  # render FRAME OUT.png
@@ -327,8 +329,8 @@ xdotool key Escape
 wait_for "the player to end by Esc" ended
 finished 0 "Esc after the About box"
 
-# ---- run 6: a start frame on the command line, no splash, then a close request ----
-cp "$sample/demoFlow.txt" "$sample/demoStack.rxs" "$player" "$work/run/"
+# ---- run 6: compact side files, a start frame on the command line, no splash, then a close request ----
+cp "$sample/demoFlow.txt" "$sample/demoStack.rxz" "$player" "$work/run/"
 start player2 "$work/run" "$(basename "$player")" typed-1
 wait_for "the main window" window_origin "galculator"
 started() { log player2 | grep -q 'Frame 10: typed-1$'; }
@@ -340,13 +342,18 @@ redrawn arg-start typed-1
 xdotool key alt+F4
 finished 0 "the close request"
 
-# ---- run 7: a bundled demo with a non-ASCII name, started from another folder ----
+# ---- run 7: a raw bundle with a non-ASCII name, started from another folder ----
 current_log=player4
 mkdir -p "$work/démo folder"
-cp "$work/run/demo.exe" "$work/démo folder/démo.exe"
+"$demotool" bundle "$sample" --player "$player" -o "$work/démo folder/démo.exe" --raw >"$work/bundle-raw.log" 2>&1 ||
+  die "demotool bundle --raw failed: $(cat "$work/bundle-raw.log")"
+[ "$(form "$work/démo folder/démo.exe")" = '"form":"raw"' ] || die "the --raw bundle is $(form "$work/démo folder/démo.exe")"
 (cd "$work" && LC_ALL=C.UTF-8 exec wine "démo folder/démo.exe" home >"$work/player4.log" 2>&1) &
 player_pid=$!
 wait_for "the home frame of the renamed demo" shows_frame 7 home
+wait_for "the main window" window_origin "galculator"
+read -r wx wy < <(window_origin "galculator")
+redrawn raw-home home
 xdotool key Escape
 finished 0 "Esc on the renamed demo"
 

@@ -110,9 +110,11 @@ await_exit() {  # await_exit STATUS: the player ends with that status
   check "player ended with status $1 (got $rc)" test "$rc" = "$1"
 }
 
-# ---- one self-contained Linux demo file ----
+# ---- one self-contained Linux demo file, compact as bundle makes it by default ----
 DEMO=$WORK/galculator-demo
 "$TOOL" bundle "$SAMPLE" --player "$PLAYER" -o "$DEMO" >/dev/null || { fail "bundle"; exit 1; }
+form=$("$TOOL" info "$DEMO" --json | grep -o '"form":"[a-z]*"')
+check "the bundle is compact ($form)" test "$form" = '"form":"compact"'
 chmod +x "$DEMO"
 mkdir -p "$WORK/elsewhere"
 cd "$WORK/elsewhere" || exit 1  # no side files here: the content must come from the file itself
@@ -220,8 +222,9 @@ check "title band drag moves the window by 50,30 (now $dx,$dy)" test "$dx $dy" =
 await_exit 0
 check "frame lines on standard output" grep -q "Frame 0: welcome" "$WORK/out1.txt"
 
-# ---- side files, a start frame, the Escape key ----
+# ---- compact side files, a start frame, the Escape key ----
 cd "$SAMPLE" || exit 1
+check "the sample's stack is compact" test -f demoStack.rxz -a ! -e demoStack.rxs
 play out2 typed-1
 await_frame typed-1
 check "no splash with a start frame" bash -c "! xdotool search --onlyvisible --class RXDsplash"
