@@ -60,6 +60,7 @@ const Pair kPairs[] = {
     {"index", "BM_IndexCore", "BM_IndexScan", 2.0},
     {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 4.0},
     {"pack", "BM_PackCore", "BM_PackBaseline", 1.5},
+    {"unpack", "BM_UnpackCore", "BM_UnpackBaseline", 1.5},
 };
 
 void Usage(std::FILE* to) {
