@@ -58,7 +58,7 @@ const Pair kPairs[] = {
     {"compose, file order", "BM_ComposeCore", "BM_ComposeBaseline", 1.5},
     {"compose, jumps", "BM_ComposeCoreJumps", "BM_ComposeBaselineJumps", 0},
     {"index", "BM_IndexCore", "BM_IndexScan", 2.0},
-    {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 4.0},
+    {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 2.0},
     {"pack", "BM_PackCore", "BM_PackBaseline", 1.5},
     {"unpack", "BM_UnpackCore", "BM_UnpackBaseline", 1.5},
 };
