@@ -34,6 +34,20 @@ struct Pictures {
   }
 };
 
+// Unpack enters the demo's folder, as the player does; the other benchmarks'
+// player reads its own content through names relative to its folder.
+demotool::Unpacked UnpackThere(const std::string& demo, const std::string& out) {
+  const fs::path back = fs::current_path();
+  struct Return {
+    fs::path to;
+    ~Return() {
+      std::error_code ignored;
+      fs::current_path(to, ignored);
+    }
+  } ret{back};
+  return demotool::Unpack(demo, out, true);
+}
+
 Pictures& Shared() {
   static Pictures pics = [] {
     const bench::Content& c = bench::Shared();
@@ -52,7 +66,7 @@ Pictures& Shared() {
     options.height = c.height;
     demogen::Generate(p.demo, options);
     // The pictures the baseline encodes are those a first unpack wrote.
-    demotool::Unpack(p.demo, p.out, true);
+    UnpackThere(p.demo, p.out);
     for (const fs::directory_entry& e : fs::directory_iterator(p.out))
       if (e.path().extension() == ".png") p.names.push_back(e.path().filename().string());
     std::sort(p.names.begin(), p.names.end());
@@ -95,7 +109,7 @@ void BM_UnpackCore(benchmark::State& state) {
   Pictures& p = Shared();
   for (auto _ : state) {
     try {
-      benchmark::DoNotOptimize(demotool::Unpack(p.demo, p.out, true).frames);
+      benchmark::DoNotOptimize(UnpackThere(p.demo, p.out).frames);
     } catch (const demotool::ToolError& e) {
       state.SkipWithError(e.message.c_str());
       break;

@@ -21,6 +21,7 @@ int RunRecord(const std::vector<std::string>& args);
 int RunMap(const std::vector<std::string>& args);
 
 // demotool unpack as a routine: `demo`'s storyboard and pictures into `out`.
+// Like the player, it works from inside the demo's folder and stays there.
 struct Unpacked {
   int64_t frames = 0;
   int32_t width = 0, height = 0;
