@@ -61,8 +61,9 @@ const Pair kPairs[] = {
     {"compose compact, jumps", "BM_ComposeCompactJumps", "BM_ComposeBaselineJumps", 0},
     {"start, compact/raw", "BM_StartCompact", "BM_StartRaw", 1.2},
     {"index", "BM_IndexCore", "BM_IndexScan", 2.0},
-    {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 4.0},
+    {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 2.0},
     {"pack", "BM_PackCore", "BM_PackBaseline", 1.5},
+    {"unpack", "BM_UnpackCore", "BM_UnpackBaseline", 1.5},
 };
 
 void Usage(std::FILE* to) {

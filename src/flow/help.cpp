@@ -18,10 +18,20 @@ constexpr int kLabelRightMargin = 80;  // the frame-name label from the right ed
 
 void SetImagePixel(FrameImage& image, int x, int y, uint32_t colour) {
   if (x < 0 || y < 0 || x >= kImageWidth || y >= kImageHeight) return;
+  image.rowTile[y] = -1;
   uint8_t* p = image.Row(y) + 3 * static_cast<size_t>(x);
   p[0] = static_cast<uint8_t>(colour >> 16);
   p[1] = static_cast<uint8_t>(colour >> 8);
   p[2] = static_cast<uint8_t>(colour);
+}
+
+void DrawTextOnFrame(FrameImage& image, platform::Font font, int x, int y, const char* text, int length,
+                     uint32_t colour, bool opaque, uint32_t background) {
+  platform::DrawTextOnImage(image.pixels, font, x, y, text, length, colour, opaque, background);
+  // Glyphs may reach past their cell: a cell's height either side is given up too.
+  const int64_t h = platform::MeasureText(font, text, length).height;
+  const int64_t top = std::max<int64_t>(0, y - h), bottom = std::min<int64_t>(kImageHeight, y + 2 * h);
+  for (int64_t r = top; r < bottom; ++r) image.rowTile[r] = -1;
 }
 
 void DrawHelpOverlay(Player& player, int32_t frame) {
@@ -35,7 +45,7 @@ void DrawHelpOverlay(Player& player, int32_t frame) {
     const int length = static_cast<int>(label.size());
     const platform::TextSize size = platform::MeasureText(font, label.data(), length);
     const int x = std::max(0, player.package.frameWidth - kLabelRightMargin - size.width);
-    platform::DrawTextOnImage(image.pixels, font, x, kTextInset, label.data(), length, kWhite, true, kRed);
+    DrawTextOnFrame(image, font, x, kTextInset, label.data(), length, kWhite, true, kRed);
   }
   if (player.settings.helpOn != 1) return;
 
@@ -46,8 +56,7 @@ void DrawHelpOverlay(Player& player, int32_t frame) {
     if (command == kCommandKeyDown) title += " - Waiting For Keyboard Press";
     if (command == kCommandTimer) title += " - Waiting For Timer...";
   }
-  platform::DrawTextOnImage(image.pixels, font, kTextInset, kTextInset, title.data(), static_cast<int>(title.size()), kRed, true,
-                            kWhite);
+  DrawTextOnFrame(image, font, kTextInset, kTextInset, title.data(), static_cast<int>(title.size()), kRed, true, kWhite);
   if (player.actions.Empty()) return;
 
   for (int i = 0; i < kMaxActions && player.actions.slots[i].target != kTargetEnd; ++i) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "content/flow_reader.h"
+#include "flow/help.h"
 #include "platform/platform.h"
 #include "player.h"
 
@@ -50,6 +51,7 @@ void FillImageRect(FrameImage& image, int64_t x, int64_t y, int64_t width, int64
   const uint8_t bgr[3] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
                           static_cast<uint8_t>(colour)};
   for (int64_t r = y0; r < y1; ++r) {
+    image.rowTile[r] = -1;
     uint8_t* p = image.Row(static_cast<int>(r)) + 3 * x0;
     for (int64_t c = x0; c < x1; ++c, p += 3) std::memcpy(p, bgr, 3);
   }
@@ -144,8 +146,8 @@ void DrawNotesBox(Player& player, FlowReader& flow, char mode) {
   FillImageRect(image, x, y, W, H, kBlack);
   FillImageRect(image, x + 2, y + 2, W - 5, H - 5, player.settings.NotesBackColor);
   for (int i = 0; i < notes.count; ++i)
-    platform::DrawTextOnImage(image.pixels, font, Clamp(x + 8), Clamp(y + 4 + static_cast<int64_t>(i) * lineHeight),
-                              notes.lines[i].data(), notes.lengths[i], player.settings.NotesTextColor, false, 0);
+    DrawTextOnFrame(image, font, Clamp(x + 8), Clamp(y + 4 + static_cast<int64_t>(i) * lineHeight), notes.lines[i].data(),
+                    notes.lengths[i], player.settings.NotesTextColor, false, 0);
 }
 
 void DrawFrameNotes(Player& player, FlowReader& flow, char mode) {

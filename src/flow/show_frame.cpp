@@ -40,12 +40,27 @@ void CopyRect(const FrameImage& from, FrameImage& to, int x, int y, int w, int h
 void BuildDisplayBuffer(Player& p) {
   const int W = p.package.frameWidth, H = p.package.frameHeight;
   const PlayerSettings& s = p.settings;
+  FrameImage& display = p.displayBuffer;
+  const FrameImage& frame = p.frameBuffer;
   if (platform::GetForegroundWindow() != p.mainWindow && s.InactiveUpperLeft[0] >= 0) {
-    CopyRect(p.inactiveBuffer, p.displayBuffer, 0, 0, W, H);
-    CopyRect(p.frameBuffer, p.displayBuffer, s.InactiveUpperLeft[0], s.InactiveUpperLeft[1],
-             s.InactiveWidHeight[0], s.InactiveWidHeight[1]);
-  } else {
-    CopyRect(p.frameBuffer, p.displayBuffer, 0, 0, W, H);
+    CopyRect(p.inactiveBuffer, display, 0, 0, W, H);
+    CopyRect(frame, display, s.InactiveUpperLeft[0], s.InactiveUpperLeft[1], s.InactiveWidHeight[0],
+             s.InactiveWidHeight[1]);
+    display.ForgetRows();
+    return;
+  }
+  // A row tagged alike in both images already holds the same tile: only the
+  // rows that changed, or that the last picture drew over, are copied.
+  if (!(display.rowSource == frame.rowSource)) {
+    display.ForgetRows();
+    display.rowSource = frame.rowSource;
+  }
+  const int rows = std::min(H, kImageHeight);
+  for (int r = 0; r < rows; ++r) {
+    const int32_t t = frame.rowTile[r];
+    if (t >= 0 && display.rowTile[r] == t) continue;
+    CopyRect(frame, display, 0, r, W, 1);
+    display.rowTile[r] = t;
   }
 }
 

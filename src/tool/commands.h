@@ -1,6 +1,7 @@
 // The demotool commands, each run with the arguments after its name.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,15 @@ int RunBundle(const std::vector<std::string>& args);
 int RunLint(const std::vector<std::string>& args);
 int RunRecord(const std::vector<std::string>& args);
 int RunMap(const std::vector<std::string>& args);
+
+// demotool unpack as a routine: `demo`'s storyboard and pictures into `out`.
+// Like the player, it works from inside the demo's folder and stays there.
+struct Unpacked {
+  int64_t frames = 0;
+  int32_t width = 0, height = 0;
+  std::string folder;  // `out`, absolute
+};
+Unpacked Unpack(const std::string& demo, const std::string& out, bool force);
 
 extern const char* const kInfoUsage;
 extern const char* const kRenderUsage;

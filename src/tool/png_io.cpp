@@ -161,8 +161,10 @@ bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint8
   return true;
 }
 
-bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb, size_t stride,
-              std::string& error) {
+namespace {
+
+bool WritePngFile(const std::string& path, int width, int height, const uint8_t* rgb, size_t stride, bool syncNow,
+                  std::string& error) {
   if (width < 1 || height < 1 || static_cast<uint32_t>(width) > PNG_USER_WIDTH_MAX ||
       static_cast<uint32_t>(height) > PNG_USER_HEIGHT_MAX || !rgb ||
       stride < static_cast<size_t>(width) * 3) {
@@ -198,7 +200,7 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb
     std::snprintf(job.sink.message, sizeof job.sink.message, "libpng could not start");
   png_destroy_write_struct(job.png ? &job.png : nullptr, job.info ? &job.info : nullptr);
 
-  if (ok && (std::fflush(job.file) != 0 || ::fsync(::fileno(job.file)) != 0)) {
+  if (ok && (std::fflush(job.file) != 0 || (syncNow && ::fsync(::fileno(job.file)) != 0))) {
     std::snprintf(job.sink.message, sizeof job.sink.message, "%s", std::strerror(errno));
     ok = false;
   }
@@ -218,8 +220,15 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb
   return true;
 }
 
+}  // namespace
+
+bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb, size_t stride,
+              std::string& error) {
+  return WritePngFile(path, width, height, rgb, stride, true, error);
+}
+
 bool WriteBgrPng(const std::string& path, int width, int height, const uint8_t* bgr, size_t stride,
-                 std::string& error) {
+                 std::string& error, bool syncNow) {
   std::vector<uint8_t> rgb(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0) * 3);
   for (int y = 0; y < height; ++y) {
     const uint8_t* src = bgr + static_cast<size_t>(y) * stride;
@@ -230,7 +239,7 @@ bool WriteBgrPng(const std::string& path, int width, int height, const uint8_t* 
       dst[3 * x + 2] = src[3 * x];
     }
   }
-  return WritePng(path, width, height, rgb.data(), static_cast<size_t>(width) * 3, error);
+  return WritePngFile(path, width, height, rgb.data(), static_cast<size_t>(width) * 3, syncNow, error);
 }
 
 }  // namespace demotool

@@ -26,8 +26,9 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* rgb
               std::string& error);
 
 // Writes rows of blue-green-red pixels (a FrameImage, a window shot), `stride`
-// bytes apart, as an RGB PNG, like WritePng.
+// bytes apart, as an RGB PNG, like WritePng. Without `syncNow` the file is
+// not flushed to the disk: the caller flushes its files together (SyncWritten).
 bool WriteBgrPng(const std::string& path, int width, int height, const uint8_t* bgr, size_t stride,
-                 std::string& error);
+                 std::string& error, bool syncNow = true);
 
 }  // namespace demotool

@@ -233,6 +233,28 @@ FolderLock::~FolderLock() {
 
 bool FolderLock::Sync() const { return ::fsync(fd_) == 0; }
 
+std::string SyncWritten(const std::string& folder, const std::vector<std::string>& files) {
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return "cannot open the folder '" + Printable(folder) + "': " + std::strerror(errno);
+  const bool flushed = ::syncfs(dir) == 0;
+  const int flushError = errno;
+  for (const std::string& file : files) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+      const std::string failure = "cannot write '" + Printable(file) + "': " + std::strerror(errno);
+      if (fd >= 0) ::close(fd);
+      ::close(dir);
+      return failure;
+    }
+    ::close(fd);
+  }
+  const bool named = ::fsync(dir) == 0;
+  const int nameError = errno;
+  ::close(dir);
+  if (named && flushed) return "";
+  return "cannot write into the folder '" + Printable(folder) + "': " + std::strerror(named ? flushError : nameError);
+}
+
 StopSignalsHeld::StopSignalsHeld() {
   const sigset_t set = StopSet();
   ::pthread_sigmask(SIG_BLOCK, &set, &old_);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace demotool {
 
@@ -80,6 +81,12 @@ class FolderLock {
  private:
   int fd_ = -1;
 };
+
+// Makes files written without a flush of their own (and their names in
+// `folder`) durable: one flush of the whole file system, then each file and
+// the folder, which now find little left to write but still report their own
+// failures. Returns "" or the failure, naming the file.
+std::string SyncWritten(const std::string& folder, const std::vector<std::string>& files);
 
 // Keeps SIGTERM, SIGINT and SIGHUP pending while alive: for steps that must
 // not stop half-way. A signal that came meanwhile takes effect on destruction.

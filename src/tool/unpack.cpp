@@ -44,11 +44,17 @@ class Unpacker {
         throw ToolError{"'" + Printable(target.string()) + "' is an input; unpack never writes over its input"};
     return target;
   }
+  // Flushed to the disk all together before the storyboard names them.
   void WriteImage(const demo::FrameImage& image, const std::string& name) {
     std::string error;
-    if (!WriteBgrPng(Output(name).string(), pkg_.frameWidth, pkg_.frameHeight, image.Row(0),
-                     demo::kImageStride, error))
+    const std::string path = Output(name).string();
+    if (!WriteBgrPng(path, pkg_.frameWidth, pkg_.frameHeight, image.Row(0), demo::kImageStride, error, false))
       throw ToolError{error};
+    written_.push_back(path);
+  }
+  void Sync(const std::vector<std::string>& files) const {
+    const std::string failure = SyncWritten(outDir_.string(), files);
+    if (!failure.empty()) throw ToolError{failure};
   }
 
   demo::Player& player_;
@@ -56,6 +62,7 @@ class Unpacker {
   const fs::path outDir_;
   const std::vector<fs::path> inputs_;
   std::string label_;
+  std::vector<std::string> written_;
 };
 
 int64_t Unpacker::Run() {
@@ -135,9 +142,11 @@ int64_t Unpacker::Run() {
     Warn(nameLine, "frame '" + Printable(name) + "' has no tile line; pack refuses the storyboard until it has one");
   if (progress && frames >= 50) std::fputc('\n', stderr);
 
+  Sync(written_);
   AtomicFile file(Output("storyboard.txt"));
   file.Write(storyboard);
   file.Commit(AtomicFile::DefaultMode());
+  Sync({});
   return frames;
 }
 
@@ -166,7 +175,14 @@ int RunUnpack(const std::vector<std::string>& args) {
   }
   if (positional.size() != 1) throw UsageError{"wants one demo: its folder or file"};
   if (!haveOut || out.empty()) throw UsageError{"wants the output folder: -o DIR"};
+  const Unpacked done = Unpack(positional[0], out, force);
+  std::fflush(stderr);
+  std::printf("unpacked %" PRId64 " frames of %d x %d into %s\n", done.frames, done.width, done.height,
+              Printable((fs::path(done.folder) / "storyboard.txt").string()).c_str());
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
 
+Unpacked Unpack(const std::string& demo, const std::string& out, bool force) {
   // The content is opened from inside its folder; the output stays where the caller meant it.
   std::error_code ec;
   const fs::path outDir = fs::absolute(fs::path(out), ec);
@@ -178,7 +194,7 @@ int RunUnpack(const std::vector<std::string>& args) {
   }
 
   auto player = std::make_unique<demo::Player>();
-  OpenContentQuietly(*player, positional[0]);
+  OpenContentQuietly(*player, demo);
   const demo::DemoPackage& pkg = player->package;
   std::vector<fs::path> inputs = {fs::absolute(pkg.flowPath, ec), fs::absolute(pkg.stackPath, ec)};
   if (demo::UsesSideFiles(pkg) && SameFile(outDir, inputs[0].parent_path()))
@@ -190,10 +206,7 @@ int RunUnpack(const std::vector<std::string>& args) {
                       [](std::string_view name) { return IsTempNameOf(name, "storyboard.txt") || IsPngTempName(name); });
 
   const int64_t frames = Unpacker(*player, outDir, inputs).Run();
-  std::fflush(stderr);
-  std::printf("unpacked %" PRId64 " frames of %d x %d into %s\n", frames, pkg.frameWidth, pkg.frameHeight,
-              Printable((outDir / "storyboard.txt").string()).c_str());
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return {frames, pkg.frameWidth, pkg.frameHeight, outDir.string()};
 }
 
 }  // namespace demotool

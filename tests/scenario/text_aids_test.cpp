@@ -1,7 +1,9 @@
 // Presenter aids in whole runs: help boxes and titles, F1 and F4, notes boxes, and the splash window.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "scenario_support.h"
@@ -34,6 +36,9 @@ void WriteDemo(const Scenario& s, const std::vector<std::string>& header,
   std::string stack = {static_cast<char>(kFrameW >> 8), static_cast<char>(kFrameW & 0xFF)};
   for (int x = 0; x < kFrameW; ++x) stack += "\x78\x5A\x3C";
   WriteFile(s.File("demoStack.rxs"), stack);
+  // Settled, as a demo on disk is: rows the player composed are then kept
+  // from frame to frame, and whatever was drawn over them must not stay.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
 // The boxes' strokes: MouseOver, LeftClick, ExitRect, a RightClick too narrow

@@ -12,6 +12,7 @@
 
 #include "test_support.h"
 #include "tool/png_io.h"
+#include "tool/temp_files.h"
 #include "tool_test_support.h"
 
 namespace {
@@ -222,6 +223,13 @@ TEST(DemotoolPngIo, FailedWritesLeaveNothingBehind) {
   WriteFile(dir.File("c.png"), "previous");
   ASSERT_TRUE(WritePng(dir.File("c.png"), 4, 4, pixels.data(), 12, error)) << error;
   EXPECT_EQ(ReadRgb(dir.File("c.png"), 4, 4), pixels);
+
+  // Pictures written unflushed are made durable together; a failure names its file.
+  ASSERT_TRUE(demotool::WriteBgrPng(dir.File("d.png"), 4, 4, pixels.data(), 12, error, false)) << error;
+  EXPECT_EQ(demotool::SyncWritten(dir.Path(), {dir.File("d.png")}), "");
+  error = demotool::SyncWritten(dir.Path(), {dir.File("d.png"), dir.File("gone.png")});
+  EXPECT_NE(error.find("cannot write '" + dir.File("gone.png")), std::string::npos) << error;
+  EXPECT_NE(demotool::SyncWritten(dir.File("gone"), {}), "");
 }
 
 }  // namespace
