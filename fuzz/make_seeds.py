@@ -12,6 +12,8 @@ import zlib
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
 OUT = os.path.join(ROOT, "fuzz", "corpus")
+sys.path.insert(0, os.path.join(ROOT, "tests", "hostile"))
+from make_corpus import compact_frames, compact_stack, zstd  # noqa: E402  (the hostile corpus's writer of the form)
 
 
 def crlf(*lines):
@@ -87,6 +89,22 @@ put("frame_lines", "sample", u16(800) + u16(600) + sample_flow[sample_flow.index
 put("stack", "small", bytes([8, 0, 4, 0, 1, 2, 3, 5, 6, 7, 1]) + stack_bytes(8, 30)[2:])
 put("stack", "sample", bytes([63, 2, 15, 1, 2, 3, 4, 5, 6, 7, 8]) + sample_stack[:4000])
 
+# Compact stacks: a flags byte and eight reads (tile position, count and columns), then the file.
+put("compact", "small", bytes([0, 0, 3, 40, 1, 40, 9, 200, 7, 255, 0, 0, 0, 90, 0x2B, 120, 2]) +
+    compact_stack(8, 30, 4, compact_frames(stack_bytes(8, 30)[2:], 8, 4)))
+frames = compact_frames(stack_bytes(16, 40)[2:], 16, 8)
+frames[1] = zstd(stack_bytes(16, 40)[2 + 3 * 16 * 8:2 + 3 * 16 * 16], declare=False)
+put("compact", "damaged-block", bytes([1, 0, 7, 60, 0, 100, 3, 130, 0x18, 0, 0, 250, 1, 60, 1, 100, 0]) +
+    compact_stack(16, 40, 8, frames))
+with tempfile.TemporaryDirectory() as folder:
+    subprocess.run([os.path.join(BUILD, "demotool"), "pack", os.path.join(ROOT, "samples", "storyboard.txt"),
+                    "-o", folder, "--compact"], check=True, stdout=subprocess.DEVNULL)
+    put("compact", "sample", bytes([2, 0, 7, 128, 15, 255, 1, 30, 0x38, 0, 7, 200, 3, 128, 0, 64, 7]) +
+        open(os.path.join(folder, "demoStack.rxz"), "rb").read())
+# Blocks of 9 MB: five of them overflow the cache, so reads going back evict and decode again.
+put("compact", "evict", bytes([0, 10, 0, 60, 0, 110, 0, 160, 0, 10, 0, 210, 0, 60, 0, 250, 7]) +
+    compact_stack(3000, 5 * 1024, 1024, compact_frames(bytes(9000 * 5 * 1024), 3000, 1024)))
+
 put("actions", "sample", sample_actions)
 put("actions", "small", b"".join(l + b"\n" for l in small.split(b"\r\n") if l.startswith(b"  ")))
 
@@ -100,6 +118,9 @@ program = b"\r\n" + b"%06d %06d %010d" % (3, 3, len(small)) + b"\r\n" + small + 
 put("package", "bundle", bytes([1]) + program)
 sflow = sample_flow[:6000]
 put("package", "sample", bytes([1]) + b"\r\n" + b"%06d %06d %010d" % (800, 600, len(sflow)) + b"\r\n" + sflow + sample_stack[2:2402])
+zsmall = zstd(small)
+put("package", "compact", bytes([3]) + b"\r\n%06d %06d %010d %010d\r\n" % (3, 3, len(small), len(zsmall)) + zsmall +
+    compact_stack(3, 8, 4, compact_frames(stack_bytes(3, 8)[2:], 3, 4)))
 put("package", "plain", bytes([0]) + b"MZ\x90\x00" + marker()[:50])
 
 

@@ -73,6 +73,11 @@ bool ReadCompactIndex(std::FILE* file, int64_t base, int64_t end, CompactIndex& 
   return true;
 }
 
+int64_t DeclaredFrameSize(const void* data, size_t size) {
+  const unsigned long long declared = ZSTD_getFrameContentSize(data, size);
+  return declared > static_cast<unsigned long long>(INT64_MAX) ? -1 : static_cast<int64_t>(declared);
+}
+
 bool DecompressExact(const void* data, size_t size, void* out, size_t want) {
   // A frame that declares another size is refused before any output, one
   // that lies about it is stopped at `want` by the output's bound.

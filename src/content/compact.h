@@ -40,6 +40,9 @@ struct CompactIndex {
 // of `file`, whose data end at `end`. On a failure `why` says what is wrong.
 bool ReadCompactIndex(std::FILE* file, int64_t base, int64_t end, CompactIndex& index, std::string& why);
 
+// The size the zstd frame at `data` declares; -1 when it declares none or is damaged.
+int64_t DeclaredFrameSize(const void* data, size_t size);
+
 // Decompresses the zstd frame of `size` bytes at `data` into exactly `want`
 // bytes at `out`. False when the frame is damaged, holds anything but one
 // frame, or declares or inflates to any other size: output stops at `want`.

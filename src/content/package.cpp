@@ -85,9 +85,12 @@ Status LocateCompactBundle(DemoPackage& pkg, std::FILE* f, int64_t size) {
     return Failure("Compact package header of '%s' gives a flow text of %lld bytes, past the end of the file", name,
                    static_cast<long long>(stored));
   std::vector<char> packed(static_cast<size_t>(stored));
-  auto text = std::make_shared<std::string>(static_cast<size_t>(length), '\0');
+  // The text is only made room for once its frame declares the header's length.
   if (std::fread(packed.data(), 1, packed.size(), f) != packed.size() ||
-      !DecompressExact(packed.data(), packed.size(), text->data(), text->size()))
+      DeclaredFrameSize(packed.data(), packed.size()) != length)
+    return Failure("Compact flow text of '%s' is damaged", name);
+  auto text = std::make_shared<std::string>(static_cast<size_t>(length), '\0');
+  if (!DecompressExact(packed.data(), packed.size(), text->data(), text->size()))
     return Failure("Compact flow text of '%s' is damaged", name);
   int32_t stackWidth = 0;
   Status stack = CheckCompactStack(f, start + stored, size, pkg.programFileName, stackWidth);
@@ -194,6 +197,8 @@ bool ContentPresent() {
 }
 
 Status LocateContent(DemoPackage& pkg) {
+  // Nothing of content located before (a compact flow text, the form) may outlive it.
+  pkg = DemoPackage();
   std::string path = platform::ProgramPath();
   pkg.programFileName = BaseName(path);
 

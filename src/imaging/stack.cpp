@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "content/flow_reader.h"
@@ -101,6 +102,8 @@ bool StackFile::Open(const DemoPackage& package) {
   compact_ = CompactIndexOf(file_, identity_, end);
   if (compact_ && compact_->width != width_) compact_.reset();
   tileCount_ = compact_ ? compact_->tiles : 0;
+  // Compressed bytes must never pass for raw rows.
+  if (!compact_) std::fclose(std::exchange(file_, nullptr));
   return true;
 }
 

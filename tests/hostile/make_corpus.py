@@ -6,6 +6,7 @@ import gzip
 import os
 import random
 import struct
+import subprocess
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -77,6 +78,40 @@ def png(width, height, pixel=lambda x, y: (x * 5 & 255, y * 7 & 255, 90), colour
     return out + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
 
 
+def zstd(data, declare=True):
+    """One zstd frame made by the zstd tool, declaring its size unless told not to."""
+    size = ["--stream-size=%d" % len(data)] if declare else []
+    return subprocess.run(["zstd", "-q", "-c", "--no-check"] + size, input=data, check=True,
+                          stdout=subprocess.PIPE).stdout
+
+
+def zstd_declaring(data, declared):
+    """A frame of `data` whose header declares `declared` bytes instead."""
+    frame = bytearray(zstd(data))
+    fhd = frame[4]
+    single, fcs = fhd >> 5 & 1, fhd >> 6
+    at = 5 + (0 if single else 1) + (0, 1, 2, 4)[fhd & 3]
+    size = (1 if single else 0, 2, 4, 8)[fcs]
+    assert size > 1 and declared >= 256
+    frame[at:at + size] = (declared - (256 if size == 2 else 0)).to_bytes(size, "little")
+    return bytes(frame)
+
+
+def compact_frames(raw, width, per_block):
+    step = 3 * width * per_block
+    return [zstd(raw[i:i + step]) for i in range(0, len(raw), step)]
+
+
+def compact_stack(width, tiles, per_block, frames, offsets=None):
+    """The compact form: magic, counts, block offsets (computed unless given), blocks."""
+    if offsets is None:
+        offsets = [24 + 8 * (len(frames) + 1)]
+        for f in frames:
+            offsets.append(offsets[-1] + len(f))
+    return (b"DemoRXZ1" + struct.pack("<4I", width, tiles, per_block, len(frames)) +
+            struct.pack("<%dQ" % len(offsets), *offsets) + b"".join(frames))
+
+
 SCREEN = png(W, H)
 files = {}
 
@@ -86,8 +121,8 @@ def put(name, data):
     files[name] = data
 
 
-def noise(n):
-    return bytes(rng.getrandbits(8) for _ in range(n))
+def noise(n, source=rng):
+    return bytes(source.getrandbits(8) for _ in range(n))
 
 
 def noise_without(n, banned):
@@ -229,6 +264,54 @@ put("stack-noise-any-width.rxs", noise(20000))
 put("stack-is-text.rxs", BASE_FLOW)
 put("stack-is-png.rxs", SCREEN)
 
+# ---- compact: demoStack.rxz beside the base flow ----
+PER_BLOCK = 8
+BLOCK = 3 * W * PER_BLOCK
+FRAMES = compact_frames(stack_data(), W, PER_BLOCK)
+BLOCKS = len(FRAMES)
+COMPACT = compact_stack(W, TILES, PER_BLOCK, FRAMES)
+OFFSETS = list(struct.unpack_from("<%dQ" % (BLOCKS + 1), COMPACT, 24))
+BOMB = b"\0" * (16 << 20)
+# Noise of its own, so that the files made before the compact ones keep their bytes.
+crng = random.Random(20261207)
+
+
+def with_block(k, frame):
+    """The sound stack with block k (frame b's tiles 30..59 lie in blocks 3..7) replaced."""
+    return compact_stack(W, TILES, PER_BLOCK, FRAMES[:k] + [frame] + FRAMES[k + 1:])
+
+
+def with_offsets(change):
+    offsets = list(OFFSETS)
+    change(offsets)
+    return compact_stack(W, TILES, PER_BLOCK, FRAMES, offsets)
+
+
+put("compact-sound.rxz", COMPACT)
+put("compact-empty.rxz", b"")
+put("compact-cut-in-header.rxz", COMPACT[:20])
+put("compact-is-raw.rxz", BASE_STACK)
+put("compact-width-zero.rxz", COMPACT[:8] + struct.pack("<I", 0) + COMPACT[12:])
+put("compact-width-3001.rxz", COMPACT[:8] + struct.pack("<I", 3001) + COMPACT[12:])
+put("compact-counts-disagree.rxz", COMPACT[:20] + struct.pack("<I", BLOCKS + 1) + COMPACT[24:])
+put("compact-40960000-tiles.rxz", b"DemoRXZ1" + struct.pack("<4I", W, 80 ** 4, 1, 80 ** 4) + COMPACT[24:])
+put("compact-cut-in-index.rxz", COMPACT[:24 + 8 * 5])
+put("compact-cut-in-blocks.rxz", COMPACT[:OFFSETS[5] + 7])
+put("compact-offsets-decreasing.rxz", with_offsets(lambda o: o.__setitem__(4, o[3] - 1)))
+put("compact-first-offset-wrong.rxz", with_offsets(lambda o: o.__setitem__(0, o[0] + 1)))
+put("compact-offset-past-end.rxz", with_offsets(lambda o: o.__setitem__(BLOCKS, o[BLOCKS] + 1)))
+put("compact-offsets-huge.rxz", with_offsets(lambda o: o.__setitem__(6, 2 ** 64 - 1)))
+put("compact-block-cut-short.rxz", with_block(4, FRAMES[4][:-9]))
+put("compact-block-empty.rxz", with_block(4, b""))
+put("compact-block-noise.rxz", with_block(4, noise(len(FRAMES[4]), crng)))
+put("compact-block-flipped-byte.rxz", with_block(4, FRAMES[4][:20] + bytes([FRAMES[4][20] ^ 0x55]) + FRAMES[4][21:]))
+put("compact-block-declares-less.rxz", with_block(4, zstd_declaring(stack_data()[4 * BLOCK:5 * BLOCK], BLOCK - 120)))
+put("compact-block-declares-more.rxz", with_block(4, zstd(stack_data()[4 * BLOCK:5 * BLOCK] + b"\0" * 120)))
+put("compact-block-bomb-declaring-its-size.rxz", with_block(4, zstd_declaring(BOMB, BLOCK)))
+put("compact-block-bomb-declaring-nothing.rxz", with_block(4, zstd(BOMB, declare=False)))
+put("compact-block-two-frames.rxz", with_block(4, FRAMES[4] + FRAMES[5]))
+put("compact-all-blocks-noise.rxz", compact_stack(W, TILES, PER_BLOCK, [noise(len(f), crng) for f in FRAMES]))
+
 # ---- program: a self-contained demo file run with --program ----
 PROGRAM = b"MZ\x90\x00fake player program\x00" + b"!\"#$%" + b"\x00" * 64
 
@@ -265,6 +348,31 @@ put("program-cut-in-stack.bin", GOOD[:len(GOOD) - 3 * W * 50 - 7])
 put("program-flow-noise.bin", bundle(flow_text=noise(3000)))
 put("program-inactive-3000-rows.bin", bundle(flow_text=flow(header=INACTIVE_HOSTILE[:3] + [tile_line([5] * 3000)])))
 put("program-60000-frames.bin.gz", bundle(flow_text=files["flow-60000-frames.txt.gz"]))
+
+COMPACT_FLOW = zstd(BASE_FLOW)
+
+
+def compact_bundle(header=None, packed=COMPACT_FLOW, stack=COMPACT):
+    if header is None:
+        header = b"%06d %06d %010d %010d" % (W, H, len(BASE_FLOW), len(packed))
+    return PROGRAM + MARKER[::-1] + b"\r\n" + header + b"\r\n" + packed + stack
+
+
+put("program-compact-sound.bin", compact_bundle())
+put("program-compact-marker-only.bin", PROGRAM + MARKER[::-1])
+put("program-compact-header-letters.bin", compact_bundle(b"%06d %06d 00000:0000 %010d" % (W, H, len(COMPACT_FLOW))))
+put("program-compact-packed-past-end.bin", compact_bundle(b"%06d %06d %010d %010d" % (W, H, len(BASE_FLOW), 99999999)))
+put("program-compact-flow-huge.bin", compact_bundle(b"%06d %06d 9999999999 %010d" % (W, H, len(COMPACT_FLOW))))
+put("program-compact-flow-256-mib.bin", compact_bundle(b"%06d %06d %010d %010d" % (W, H, 256 << 20, len(COMPACT_FLOW))))
+put("program-compact-flow-length-off-by-one.bin", compact_bundle(b"%06d %06d %010d %010d" % (W, H, len(BASE_FLOW) + 1, len(COMPACT_FLOW))))
+put("program-compact-flow-noise.bin", compact_bundle(packed=noise(len(COMPACT_FLOW), crng)))
+put("program-compact-flow-bomb.bin", compact_bundle(packed=zstd_declaring(BASE_FLOW + BOMB, len(BASE_FLOW))))
+put("program-compact-flow-declaring-nothing.bin", compact_bundle(packed=zstd(BASE_FLOW, declare=False)))
+put("program-compact-stack-lying-index.bin", compact_bundle(stack=files["compact-offsets-decreasing.rxz"]))
+put("program-compact-stack-cut.bin", compact_bundle()[:-9])
+put("program-compact-stack-width-41.bin", compact_bundle(stack=COMPACT[:8] + struct.pack("<I", W + 1) + COMPACT[12:]))
+put("program-compact-block-bomb.bin", compact_bundle(stack=files["compact-block-bomb-declaring-its-size.rxz"]))
+put("program-compact-block-noise.bin", compact_bundle(stack=files["compact-block-noise.rxz"]))
 
 # ---- storyboard: input to demotool pack, beside base/screen.png as screen.png ----
 SB = [b"~a", b"$@screen.png", b'  "b" LeftClick 0,0,39,29', b"~b", b"$@screen.png @cursor 10,10", b'  "a" KeyDown 0', b""]

@@ -165,6 +165,8 @@ void Replay(const Entry& e) {
     given = {{"demoFlow.txt", bytes}, {"demoStack.rxs", Base("demoStack.rxs")}};
   } else if (e.role == "stack") {
     given = {{"demoFlow.txt", Base("demoFlow.txt")}, {"demoStack.rxs", bytes}};
+  } else if (e.role == "compact") {
+    given = {{"demoFlow.txt", Base("demoFlow.txt")}, {"demoStack.rxz", bytes}};
   } else if (e.role == "program") {
     // Named as in the corpus: the player's messages name its program file.
     const std::string name = e.file.substr(0, e.file.rfind(".gz") == e.file.size() - 3 ? e.file.size() - 3 : e.file.size());
@@ -180,7 +182,7 @@ void Replay(const Entry& e) {
   }
   for (const auto& [name, content] : given) WriteFile(c.Work(name), content);
 
-  if (e.role == "flow" || e.role == "stack" || e.role == "program") {
+  if (e.role == "flow" || e.role == "stack" || e.role == "compact" || e.role == "program") {
     const tool_test::RunResult run = c.Play(e, c.Work(), options);
     Check(e, run, run.out, "the player");
     ExpectNoHarnessNote(run);
@@ -242,7 +244,7 @@ TEST(HostileCorpus, ManifestNamesEveryFileOnce) {
 }
 
 TEST(HostileCorpus, FlowTexts) { ReplayRoles({"flow"}); }
-TEST(HostileCorpus, StackFiles) { ReplayRoles({"stack"}); }
+TEST(HostileCorpus, StackFiles) { ReplayRoles({"stack", "compact"}); }
 TEST(HostileCorpus, SelfContainedPrograms) { ReplayRoles({"program"}); }
 TEST(HostileCorpus, StoryboardsAndScreenshotsForPack) { ReplayRoles({"storyboard", "png"}); }
 

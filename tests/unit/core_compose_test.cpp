@@ -1,15 +1,20 @@
 // Unit tests of tile references, mode lines and frame composition from the stack file.
 #include <gtest/gtest.h>
+#include <zstd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "content/flow_reader.h"
+#include "content/package.h"
 #include "imaging/stack.h"
+#include "platform/headless/headless.h"
 #include "player.h"
 #include "test_support.h"
+#include "tool/compact_writer.h"
 
 namespace {
 
@@ -168,6 +173,92 @@ TEST_F(Compose, RectWritesOnlyItsColumnsAndRows) {
   // Bad references inside a rectangle leave those rows as they were.
   Rect("$" + TileRef(5) + "+ ++" + TileRef(99), {0, 0, kW - 1, 3});
   EXPECT_EQ(Look(Image(), 4), "5/0/0/.");
+}
+
+// A zstd frame that declares no content size.
+std::string Undeclared(const std::string& bytes) {
+  ZSTD_CCtx* c = ZSTD_createCCtx();
+  ZSTD_CCtx_setParameter(c, ZSTD_c_contentSizeFlag, 0);
+  std::string frame(ZSTD_compressBound(bytes.size()), '\0');
+  frame.resize(ZSTD_compress2(c, frame.data(), frame.size(), bytes.data(), bytes.size()));
+  ZSTD_freeCCtx(c);
+  return frame;
+}
+
+// A compact stack of tiles 0..9 in blocks of four; `second` makes the frame of tiles 4..7.
+std::string CompactStack(const std::function<std::string(const std::string&)>& second) {
+  std::string out(demo::kCompactStackMagic, 8), blocks;
+  auto put = [&out](uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> 8 * i);
+  };
+  for (uint64_t v : {kW, 10, 4, 3}) put(v, 4);
+  for (int b = 0; b < 3; ++b) {
+    put(24 + 32 + blocks.size(), 8);
+    const std::string rows = Stack(10).substr(2 + 12 * kW * b, 12 * kW);
+    blocks += b == 1 ? second(rows) : demotool::CompressText(rows);
+  }
+  put(24 + 32 + blocks.size(), 8);
+  return out + blocks;
+}
+
+TEST_F(Compose, DamagedCompactContentIsRefusedAtStartOrLeavesItsRowsAsTheyWere) {
+  // Declares the block's size in one byte (a single-segment frame), yet inflates to a megabyte more.
+  const auto bomb = [](const std::string& rows) {
+    const std::string frame = Undeclared(rows + std::string(1 << 20, '\0'));
+    return frame.substr(0, 4) + static_cast<char>((frame[4] & 0x3F) | 0x20) + static_cast<char>(rows.size()) + frame.substr(6);
+  };
+  const std::string sound = CompactStack(demotool::CompressText), flow = CrLf({"~a", TileLine({0, 4, 8, 5})});
+  std::string decreasing = sound;
+  decreasing.replace(24 + 16, 8, sound.substr(24 + 8, 8));  // the third block starts where the second does, less one
+  --decreasing[24 + 16];
+  const std::string zflow = demotool::CompressText(flow), header = "\r\n000006 000004 %010d %010d\r\n";
+  char digits[64];
+  std::snprintf(digits, sizeof digits, header.c_str(), static_cast<int>(flow.size()), static_cast<int>(zflow.size()));
+  const std::string bundle = "MZ" + demo::CompactContentMarker() + digits;
+  const std::string damaged = "Compact stack in 'demoStack.rxz' is damaged: its block index ";
+  const struct {
+    const char *name;
+    std::string refusal;
+    const char* look;
+    std::string stack, program;
+  } cases[] = {
+      {"sound", "", "0/4/8/5", sound, ""},
+      {"sound bundle", "", "0/4/8/5", "", bundle + zflow + sound},
+      {"block of noise", "", "0/./8/.", CompactStack([](const std::string&) { return std::string(20, 'N'); }), ""},
+      {"frame declaring no size", "", "0/./8/.", CompactStack(Undeclared), ""},
+      {"frame declaring one byte more", "", "0/./8/.", CompactStack([](const std::string& r) { return demotool::CompressText(r + "x"); }), ""},
+      {"frame inflating past its declared size", "", "0/./8/.", CompactStack(bomb), ""},
+      {"offsets decreasing", damaged + "points outside the file", "", decreasing, ""},
+      {"index cut short", damaged + "runs past the end of the file", "", sound.substr(0, 40), ""},
+      {"flow text of noise", "Compact flow text of 'prog.exe' is damaged", "", "", bundle + std::string(zflow.size(), 'N') + sound},
+      {"header with a letter", "Compact package header of 'prog.exe' is damaged", "", "", "MZ" + demo::CompactContentMarker() + "\r\n00000x"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove("demoStack.rxz");
+    WriteFile("prog.exe", c.program.empty() ? "MZ program" : c.program);
+    if (!c.stack.empty()) WriteFile("demoStack.rxz", c.stack);
+    WriteFile("demoFlow.txt", flow);
+    headless::SetProgramPath(dir_.File("prog.exe"));
+    demo::DemoPackage pkg;
+    const demo::Status located = demo::LocateContent(pkg);
+    EXPECT_EQ(located.message, c.refusal);
+    if (!located.ok()) {
+      // Opened all the same, a damaged stack gives no rows: its bytes never pass for raw ones.
+      pkg.stackPath = demo::kSideCompactStackName;
+      pkg.frameWidth = kW;
+      demo::StackFile file;
+      uint8_t row[3 * kW];
+      EXPECT_TRUE(c.stack.empty() || (file.Open(pkg) && !file.ReadTiles(0, 1, 0, kW, row)));
+      continue;
+    }
+    AttachFrameImages(*player_, kFill);
+    demo::StackFile file;
+    ASSERT_TRUE(file.Open(pkg));
+    const std::string line = TileLine({0, 4, 8, 5});
+    demo::ComposeFull(line.c_str(), static_cast<int>(line.size()), file, Image(), 4, kW);
+    EXPECT_EQ(Look(Image(), 4), c.look);
+  }
 }
 
 // Reading a frame's mode and tile lines from a flow file, as the display does.
