@@ -59,9 +59,9 @@ bool ReadCompactIndex(std::FILE* file, int64_t base, int64_t end, CompactIndex& 
   for (uint64_t b = 0; b <= blocks; ++b) {
     const uint64_t at = LittleEndian(table.data() + 8 * b, 8);
     // The first block starts right after the index; none starts before the one before it.
-    if ((b == 0 && at != static_cast<uint64_t>(previous)) || at < static_cast<uint64_t>(previous) ||
-        at > static_cast<uint64_t>(available)) {
-      why = "its block index points outside the file";
+    const bool outside = at > static_cast<uint64_t>(available);
+    if (outside || (b == 0 && at != static_cast<uint64_t>(previous)) || at < static_cast<uint64_t>(previous)) {
+      why = outside ? "its block index points outside the file" : "its block index is out of order";
       index.offsets.clear();
       return false;
     }

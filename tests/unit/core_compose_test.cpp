@@ -228,7 +228,7 @@ TEST_F(Compose, DamagedCompactContentIsRefusedAtStartOrLeavesItsRowsAsTheyWere) 
       {"frame declaring no size", "", "0/./8/.", CompactStack(Undeclared), ""},
       {"frame declaring one byte more", "", "0/./8/.", CompactStack([](const std::string& r) { return demotool::CompressText(r + "x"); }), ""},
       {"frame inflating past its declared size", "", "0/./8/.", CompactStack(bomb), ""},
-      {"offsets decreasing", damaged + "points outside the file", "", decreasing, ""},
+      {"offsets decreasing", damaged + "is out of order", "", decreasing, ""},
       {"index cut short", damaged + "runs past the end of the file", "", sound.substr(0, 40), ""},
       {"flow text of noise", "Compact flow text of 'prog.exe' is damaged", "", "", bundle + std::string(zflow.size(), 'N') + sound},
       {"header with a letter", "Compact package header of 'prog.exe' is damaged", "", "", "MZ" + demo::CompactContentMarker() + "\r\n00000x"},
