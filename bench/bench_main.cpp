@@ -14,6 +14,7 @@
 
 #include "fixture.h"
 #include "generator.h"
+#include "syscall_count.h"
 
 namespace {
 
@@ -52,14 +53,15 @@ struct Pair {
   const char* core;
   const char* baseline;
   double goal;  // 0: reported only
+  std::vector<int32_t> bench::Content::*order;  // compositions: the frames of one pass
 };
 
 const Pair kPairs[] = {
-    {"compose, file order", "BM_ComposeCore", "BM_ComposeBaseline", 1.5},
-    {"compose, jumps", "BM_ComposeCoreJumps", "BM_ComposeBaselineJumps", 0},
-    {"index", "BM_IndexCore", "BM_IndexScan", 2.0},
-    {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 4.0},
-    {"pack", "BM_PackCore", "BM_PackBaseline", 1.5},
+    {"compose, file order", "BM_ComposeCore", "BM_ComposeBaseline", 1.5, &bench::Content::fileOrder},
+    {"compose, jumps", "BM_ComposeCoreJumps", "BM_ComposeBaselineJumps", 0, &bench::Content::jumpOrder},
+    {"index", "BM_IndexCore", "BM_IndexScan", 2.0, nullptr},
+    {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 4.0, nullptr},
+    {"pack", "BM_PackCore", "BM_PackBaseline", 1.5, nullptr},
 };
 
 void Usage(std::FILE* to) {
@@ -99,6 +101,28 @@ std::string MakeTempDir() {
   buf.push_back('\0');
   if (!mkdtemp(buf.data())) throw std::runtime_error("cannot make a temporary folder");
   return buf.data();
+}
+
+// The system calls one pass of compositions makes, as the kernel counts them:
+// the pass runs once to reach the benchmark loop's steady state (rows kept
+// from the pass before), then once more counted.
+void PrintSyscalls(bench::Content& c, const std::vector<int32_t>& frames) {
+  auto pass = [&c, &frames] {
+    for (int32_t f : frames) bench::ComposeWithPlayer(*c.player, f);
+  };
+  const bench::SyscallCount count = bench::CountSyscalls(pass, pass);
+  if (!count.ok) {
+    std::printf(", syscalls/frame not counted (%s)", count.problem.c_str());
+    return;
+  }
+  const double n = static_cast<double>(frames.size());
+  std::printf(", %.1f syscalls/frame (", count.total / n);
+  std::vector<std::pair<int64_t, std::string>> calls;
+  for (const auto& [name, times] : count.byName) calls.emplace_back(-times, name);
+  std::sort(calls.begin(), calls.end());
+  for (size_t i = 0; i < calls.size(); ++i)
+    std::printf("%s%s %.2f", i ? ", " : "", calls[i].second.c_str(), -calls[i].first / n);
+  std::printf(")");
 }
 
 }  // namespace
@@ -180,6 +204,7 @@ int main(int argc, char** argv) {
           std::printf(" (%.1f vs %.1f us a frame)", core * 1e6 / frames, base * 1e6 / frames);
         std::printf(", ratio %.2f", ratio);
         if (pair.goal > 0) std::printf(" (goal <= %.1f: %s)", pair.goal, ratio <= pair.goal ? "met" : "MISSED");
+        if (pair.order) PrintSyscalls(c, c.*pair.order);
         std::printf("\n");
       }
     }
