@@ -14,6 +14,7 @@
 
 #include "fixture.h"
 #include "generator.h"
+#include "syscall_count.h"
 
 namespace {
 
@@ -52,18 +53,20 @@ struct Pair {
   const char* core;
   const char* baseline;
   double goal;  // 0: reported only
+  std::vector<int32_t> bench::Content::*order;  // compositions: the frames of one pass
+  bool compact = false;                          // ... composed from the compact bundle
 };
 
 const Pair kPairs[] = {
-    {"compose, file order", "BM_ComposeCore", "BM_ComposeBaseline", 1.5},
-    {"compose, jumps", "BM_ComposeCoreJumps", "BM_ComposeBaselineJumps", 0},
-    {"compose compact", "BM_ComposeCompact", "BM_ComposeBaseline", 1.5},
-    {"compose compact, jumps", "BM_ComposeCompactJumps", "BM_ComposeBaselineJumps", 0},
-    {"start, compact/raw", "BM_StartCompact", "BM_StartRaw", 1.2},
-    {"index", "BM_IndexCore", "BM_IndexScan", 2.0},
-    {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 2.0},
-    {"pack", "BM_PackCore", "BM_PackBaseline", 1.5},
-    {"unpack", "BM_UnpackCore", "BM_UnpackBaseline", 1.5},
+    {"compose, file order", "BM_ComposeCore", "BM_ComposeBaseline", 1.5, &bench::Content::fileOrder},
+    {"compose, jumps", "BM_ComposeCoreJumps", "BM_ComposeBaselineJumps", 0, &bench::Content::jumpOrder},
+    {"compose compact", "BM_ComposeCompact", "BM_ComposeBaseline", 1.5, &bench::Content::fileOrder, true},
+    {"compose compact, jumps", "BM_ComposeCompactJumps", "BM_ComposeBaselineJumps", 0, &bench::Content::jumpOrder, true},
+    {"start, compact/raw", "BM_StartCompact", "BM_StartRaw", 1.2, nullptr},
+    {"index", "BM_IndexCore", "BM_IndexScan", 2.0, nullptr},
+    {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 2.0, nullptr},
+    {"pack", "BM_PackCore", "BM_PackBaseline", 1.5, nullptr},
+    {"unpack", "BM_UnpackCore", "BM_UnpackBaseline", 1.5, nullptr},
 };
 
 void Usage(std::FILE* to) {
@@ -103,6 +106,28 @@ std::string MakeTempDir() {
   buf.push_back('\0');
   if (!mkdtemp(buf.data())) throw std::runtime_error("cannot make a temporary folder");
   return buf.data();
+}
+
+// The system calls one pass of compositions makes, as the kernel counts them:
+// the pass runs once to reach the benchmark loop's steady state (rows kept
+// from the pass before), then once more counted.
+void PrintSyscalls(demo::Player& player, const std::vector<int32_t>& frames) {
+  auto pass = [&player, &frames] {
+    for (int32_t f : frames) bench::ComposeWithPlayer(player, f);
+  };
+  const bench::SyscallCount count = bench::CountSyscalls(pass, pass);
+  if (!count.ok) {
+    std::printf(", syscalls/frame not counted (%s)", count.problem.c_str());
+    return;
+  }
+  const double n = static_cast<double>(frames.size());
+  std::printf(", %.1f syscalls/frame (", count.total / n);
+  std::vector<std::pair<int64_t, std::string>> calls;
+  for (const auto& [name, times] : count.byName) calls.emplace_back(-times, name);
+  std::sort(calls.begin(), calls.end());
+  for (size_t i = 0; i < calls.size(); ++i)
+    std::printf("%s%s %.2f", i ? ", " : "", calls[i].second.c_str(), -calls[i].first / n);
+  std::printf(")");
 }
 
 }  // namespace
@@ -184,6 +209,7 @@ int main(int argc, char** argv) {
           std::printf(" (%.1f vs %.1f us a frame)", core * 1e6 / frames, base * 1e6 / frames);
         std::printf(", ratio %.2f", ratio);
         if (pair.goal > 0) std::printf(" (goal <= %.1f: %s)", pair.goal, ratio <= pair.goal ? "met" : "MISSED");
+        if (pair.order) PrintSyscalls(pair.compact ? bench::CompactPlayer() : *c.player, c.*pair.order);
         std::printf("\n");
       }
     }

@@ -51,13 +51,8 @@ std::unique_ptr<demo::Player> Start(const std::string& bundle) {
   return p;
 }
 
-demo::Player& CompactPlayer() {
-  static std::unique_ptr<demo::Player> player = Start(MakeBundles().compact);
-  return *player;
-}
-
 void ComposeCompact(benchmark::State& state, const std::vector<int32_t>& frames) {
-  demo::Player& player = CompactPlayer();
+  demo::Player& player = bench::CompactPlayer();
   const int64_t before = demo::CompactBlocksDecoded();
   for (auto _ : state) {
     for (int32_t f : frames) bench::ComposeWithPlayer(player, f);
@@ -88,6 +83,11 @@ void BM_StartCompact(benchmark::State& state) { StartToFirstFrame(state, true); 
 void BM_StartRaw(benchmark::State& state) { StartToFirstFrame(state, false); }
 
 }  // namespace
+
+demo::Player& bench::CompactPlayer() {
+  static std::unique_ptr<demo::Player> player = Start(MakeBundles().compact);
+  return *player;
+}
 
 BENCHMARK(BM_ComposeCompact)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ComposeCompactJumps)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -36,6 +36,9 @@ Content& Shared();
 // the program does. Throws std::runtime_error with the reason on failure.
 void Load(const std::string& dir);
 
+// A player started on a compact bundle of the content (made at first use).
+demo::Player& CompactPlayer();
+
 // The player's own composition of frame f into its FrameBuffer.
 void ComposeWithPlayer(demo::Player& player, int32_t frame);
 

@@ -35,16 +35,12 @@ Cache& TheCache() {
 
 std::atomic<int64_t> decoded{0};
 
-bool ReadAtOffset(std::FILE* file, int64_t at, void* out, size_t bytes) {
-  return platform::SeekFile(file, at, SEEK_SET) && std::fread(out, 1, bytes, file) == bytes;
-}
-
 Block Decode(std::FILE* file, const StackIdentity& identity, const CompactIndex& index, int64_t b) {
   const int64_t stored = index.offsets[b + 1] - index.offsets[b];
   static thread_local std::vector<uint8_t> packed;
   packed.resize(static_cast<size_t>(stored));
   auto rows = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(index.TilesIn(b) * index.TileBytes()));
-  if (!ReadAtOffset(file, identity.base + index.offsets[b], packed.data(), packed.size()) ||
+  if (platform::ReadAt(file, identity.base + index.offsets[b], packed.data(), packed.size()) != packed.size() ||
       !DecompressExact(packed.data(), packed.size(), rows->data(), rows->size()))
     return nullptr;
   decoded.fetch_add(1, std::memory_order_relaxed);

@@ -71,19 +71,16 @@ StackFile::~StackFile() { Close(); }
 
 bool StackFile::Open(const std::string& path, int64_t base, int32_t width) {
   Close();
-  file_ = platform::OpenFile(path, "rb");
+  platform::FileStamp stamp;  // from the open's own look at the file
+  file_ = platform::OpenFile(path, "rb", stamp);
   if (!file_) return false;
-  // Rows are read into place with one call each; stdio's buffer only adds a copy.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
   base_ = base;
   width_ = width;
-  identity_ = StackIdentity{path, base, width, {}};
-  platform::StampOpenFile(file_, identity_.stamp);
+  identity_ = StackIdentity{path, base, width, stamp};
   int64_t size = identity_.stamp.size;
   if (size < 0 && platform::SeekFile(file_, 0, SEEK_END)) size = platform::FileOffset(file_);
   const int64_t tileBytes = 3 * static_cast<int64_t>(width);
   tileCount_ = (width > 0 && size > base) ? (size - base) / tileBytes : 0;
-  filePos_ = -1;
   return true;
 }
 
@@ -126,14 +123,9 @@ bool StackFile::ReadTiles(int32_t first, int32_t count, int32_t x, int32_t pixel
       if (!ReadTiles(first + i, 1, x, pixels, out + static_cast<size_t>(3) * pixels * i)) return false;
     return true;
   }
-  if (at != filePos_ && !platform::SeekFile(file_, at, SEEK_SET)) {
-    filePos_ = -1;
-    return false;
-  }
+  // A positioned read: no seek, and whatever the stream did before does not matter.
   const size_t want = static_cast<size_t>(3) * pixels * count;
-  size_t got = std::fread(out, 1, want, file_);
-  filePos_ = at + static_cast<int64_t>(got);
-  return got == want;
+  return platform::ReadAt(file_, at, out, want) == want;
 }
 
 // ---- composition ----
@@ -157,9 +149,79 @@ void MatchRowSource(FrameImage& image, const StackFile& stack) {
   }
 }
 
-std::vector<uint8_t>& Scratch() {
-  static thread_local std::vector<uint8_t> scratch(1 << 18);
-  return scratch;
+// Tiles that no row wants are read through when they lie between wanted ones
+// and take at most this many bytes: a read costs about 0.7 us of CPU and
+// 0.22 ns a byte more here (pread from the page cache), so a gap larger than
+// about 3 KB costs more than the call it saves. Composing every frame in a
+// random order took the same time with gaps of 0 to 2 rows of 994 pixels,
+// and 3%, 9%, 17% and 28% more with gaps of 4, 8, 16 and 32 rows.
+constexpr int64_t kMaxGapBytes = 3 * 1024;
+
+// Rows a composition writes, each packed as tile << 32 | row, so that sorting
+// brings one tile's rows together and the tiles into file order.
+struct Wanted {
+  std::vector<uint64_t> rows;
+  std::vector<uint8_t> scratch;  // a span of tiles read at once
+};
+
+Wanted& Work() {
+  static thread_local Wanted work;
+  if (work.scratch.empty()) {
+    work.rows.reserve(kImageHeight);
+    work.scratch.resize(size_t{1} << 18);
+  }
+  work.rows.clear();
+  return work;
+}
+
+int32_t TileOf(uint64_t w) { return static_cast<int32_t>(w >> 32); }
+int32_t RowOf(uint64_t w) { return static_cast<int32_t>(w & 0xFFFFFFFFu); }
+
+// Writes columns [x, x + pixels) of the wanted rows from their tiles, with as
+// few reads as the tiles' places allow: the tiles are taken in file order and
+// read a span at a time into the scratch buffer (a tile alone straight into
+// its row), a span reaching over gaps of at most kMaxGapBytes that no row
+// wants. Each row is tagged with its tile when `tag` and its read succeeded,
+// else -1; a span that comes short (the file changed underneath) is read
+// again one row at a time, as runs of tiles always were.
+void WriteRows(Wanted& work, StackFile& stack, FrameImage& image, int32_t width, int32_t x, int32_t pixels,
+               bool tag) {
+  std::vector<uint64_t>& rows = work.rows;
+  if (rows.empty()) return;
+  std::sort(rows.begin(), rows.end());
+  const size_t rowBytes = static_cast<size_t>(3) * width;
+  const size_t bytes = static_cast<size_t>(3) * pixels, offset = static_cast<size_t>(3) * x;
+  const int64_t maxSpan = std::max<int64_t>(1, static_cast<int64_t>(work.scratch.size() / rowBytes));
+  const int64_t maxGap = kMaxGapBytes / static_cast<int64_t>(rowBytes);
+  size_t i = 0;
+  while (i < rows.size()) {
+    const int32_t first = TileOf(rows[i]);
+    int32_t last = first;
+    size_t end = i + 1;
+    for (; end < rows.size(); ++end) {
+      const int32_t t = TileOf(rows[end]);
+      if (t - static_cast<int64_t>(last) - 1 > maxGap || t - static_cast<int64_t>(first) + 1 > maxSpan) break;
+      last = t;
+    }
+    bool ok;
+    if (first == last) {
+      // One tile, perhaps for several rows: read into the first, copied to the rest.
+      uint8_t* into = image.Row(RowOf(rows[i])) + offset;
+      ok = stack.ReadTiles(first, 1, x, pixels, into);
+      for (size_t j = i + 1; ok && j < end; ++j) std::memcpy(image.Row(RowOf(rows[j])) + offset, into, bytes);
+    } else {
+      ok = stack.ReadTiles(first, last - first + 1, 0, width, work.scratch.data());
+      for (size_t j = i; ok && j < end; ++j)
+        std::memcpy(image.Row(RowOf(rows[j])) + offset,
+                    work.scratch.data() + rowBytes * static_cast<size_t>(TileOf(rows[j]) - first) + offset, bytes);
+    }
+    for (size_t j = i; j < end; ++j) {
+      const int32_t t = TileOf(rows[j]), r = RowOf(rows[j]);
+      const bool rowOk = ok || stack.ReadTiles(t, 1, x, pixels, image.Row(r) + offset);
+      image.rowTile[r] = rowOk && tag ? t : -1;
+    }
+    i = end;
+  }
 }
 
 }  // namespace
@@ -167,38 +229,13 @@ std::vector<uint8_t>& Scratch() {
 void ComposeFull(const char* tileLine, int lineLength, StackFile& stack, FrameImage& image,
                  int32_t rowCount, int32_t width) {
   MatchRowSource(image, stack);
-  const size_t rowBytes = static_cast<size_t>(3) * width;
-  std::vector<uint8_t>& scratch = Scratch();
-  const int maxRun = std::max<int>(1, static_cast<int>(scratch.size() / rowBytes));
+  Wanted& work = Work();
   rowCount = std::min(rowCount, kImageHeight);
-  int k = 0;
-  while (k < rowCount) {
+  for (int k = 0; k < rowCount; ++k) {
     const int32_t t = TileOfRow(tileLine, lineLength, k, stack);
-    if (t < 0 || image.rowTile[k] == t) {
-      ++k;
-      continue;
-    }
-    // Rows naming consecutive tiles come from one read.
-    int n = 1;
-    while (k + n < rowCount && n < maxRun && image.rowTile[k + n] != t + n &&
-           TileOfRow(tileLine, lineLength, k + n, stack) == t + n)
-      ++n;
-    bool ok;
-    if (n == 1) {
-      ok = stack.ReadTiles(t, 1, 0, width, image.Row(k));
-    } else {
-      ok = stack.ReadTiles(t, n, 0, width, scratch.data());
-      if (ok) {
-        for (int i = 0; i < n; ++i) std::memcpy(image.Row(k + i), scratch.data() + rowBytes * i, rowBytes);
-      } else {
-        n = 1;  // the data changed under us: fall back to one row at a time
-        ok = stack.ReadTiles(t, 1, 0, width, image.Row(k));
-      }
-    }
-    const bool keep = ok && stack.Identity().stamp.settled;
-    for (int i = 0; i < n; ++i) image.rowTile[k + i] = keep ? t + i : -1;
-    k += n;
+    if (t >= 0 && image.rowTile[k] != t) work.rows.push_back(static_cast<uint64_t>(t) << 32 | static_cast<uint32_t>(k));
   }
+  WriteRows(work, stack, image, width, 0, width, stack.Identity().stamp.settled);
 }
 
 void ComposeRect(const char* tileLine, int lineLength, const UpdateRect& rect, StackFile& stack,
@@ -207,12 +244,12 @@ void ComposeRect(const char* tileLine, int lineLength, const UpdateRect& rect, S
   if (rect.y1 > rect.y2 || rect.x1 > rect.x2) return;
   const int32_t pixels = rect.x2 - rect.x1 + 1;
   const bool wholeRow = rect.x1 == 0 && pixels == width;
+  Wanted& work = Work();
   for (int32_t r = rect.y1; r <= rect.y2 && r < kImageHeight; ++r) {
     const int32_t t = TileOfRow(tileLine, lineLength, r, stack);
-    if (t < 0 || image.rowTile[r] == t) continue;
-    bool ok = stack.ReadTiles(t, 1, rect.x1, pixels, image.Row(r) + 3 * static_cast<size_t>(rect.x1));
-    image.rowTile[r] = (ok && wholeRow && stack.Identity().stamp.settled) ? t : -1;
+    if (t >= 0 && image.rowTile[r] != t) work.rows.push_back(static_cast<uint64_t>(t) << 32 | static_cast<uint32_t>(r));
   }
+  WriteRows(work, stack, image, width, rect.x1, pixels, wholeRow && stack.Identity().stamp.settled);
 }
 
 Status ReadInactiveLook(const DemoPackage& pkg, FlowReader& flow, FrameImage& image) {

@@ -74,7 +74,6 @@ class StackFile {
   int64_t base_ = 0;
   int32_t width_ = 0;
   int64_t tileCount_ = 0;
-  int64_t filePos_ = -1;
   StackIdentity identity_;
   std::shared_ptr<const CompactIndex> compact_;
 };

@@ -38,6 +38,18 @@ struct FileStamp {
   }
 };
 bool StampOpenFile(std::FILE* file, FileStamp& stamp);
+// OpenFile that also stamps the file it opened, as StampOpenFile would, from
+// what the open learns anyway (one system call fewer on POSIX). When the file
+// opens but cannot be stamped, `stamp` is left as it was.
+std::FILE* OpenFile(const std::string& path, const char* mode, FileStamp& stamp);
+
+// Reads up to `bytes` bytes at byte `offset` of an open file into `out`, as
+// many system calls as short reads need (mostly one, no seek); returns the
+// bytes read, fewer only at the file's end or on an error. Offsets are 64-bit
+// everywhere. It reads the file, not the stream's buffer, and leaves the
+// stream's position unspecified: a stream read with ReadAt is read with
+// ReadAt alone, or positioned with SeekFile before stdio reads it again.
+size_t ReadAt(std::FILE* file, int64_t offset, void* out, size_t bytes);
 
 // fseek and ftell with 64-bit offsets: stdio's long holds only 32 bits on
 // Windows, and content may lie past 2 GiB. SeekFile is false when the file

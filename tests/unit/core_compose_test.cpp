@@ -163,6 +163,22 @@ TEST_F(Compose, RowsOfATruncatedStackKeepTheirPixels) {
   EXPECT_EQ(Look(Image(), 2), "0/.");
 }
 
+TEST_F(Compose, TilesReadTogetherLandOnlyInTheRowsThatNameThem) {
+  // Tiles out of order, one twice, tile 7 named by no row, and rows between
+  // that name none: whatever one read spans, only the rows naming a tile change.
+  Full("$" + TileRef(5) + TileRef(3) + "+ ++" + TileRef(4) + TileRef(3) + TileRef(10) + TileRef(8) + TileRef(6), 8);
+  EXPECT_EQ(Look(Image(), 9), "5/3/./4/3/./8/6/.");
+  Rect(TileLine({1, 0, 2, 1}), {1, 0, 3, 3});
+  EXPECT_EQ(Look(Image(), 4), "5 1 1 1 5 5/3 0 0 0 3 3/. 2 2 2 . ./4 1 1 1 4 4");
+  // Cut short after it was opened: the rows whose tiles are gone keep their pixels.
+  demo::StackFile stack;
+  ASSERT_TRUE(stack.Open("stack.rxs", 2, kW));
+  std::filesystem::resize_file("stack.rxs", 2 + 3 * kW * 6);
+  const std::string line = TileLine({5, 7, 4, 6});
+  demo::ComposeFull(line.c_str(), static_cast<int>(line.size()), stack, Image(), 4, kW);
+  EXPECT_EQ(Look(Image(), 4), "5/3 0 0 0 3 3/4/4 1 1 1 4 4");
+}
+
 TEST_F(Compose, RectWritesOnlyItsColumnsAndRows) {
   Full(TileLine({0, 0, 0}), 3);
   Rect(TileLine({5, 6, 7}), {1, 1, 3, 2});

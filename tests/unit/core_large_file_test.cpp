@@ -8,6 +8,7 @@
 
 #include "content/flow_reader.h"
 #include "imaging/stack.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 #ifdef _WIN32
@@ -84,6 +85,20 @@ TEST(LargeFile, FlowTextAndTilesPastTwoAndFourGiBAreReadWhereTheyLie) {
     ASSERT_TRUE(reader.ReadLine());
     ASSERT_TRUE(reader.ReadLine());
     EXPECT_EQ(std::string(reader.Line()), "$++++\n");
+  }
+  {
+    // Positioned reads where a 32-bit offset would wrap; one reaching past the end comes short.
+    std::FILE* f = platform::OpenFile(path, "rb");
+    ASSERT_NE(f, nullptr);
+    char got[8] = {};
+    EXPECT_EQ(platform::ReadAt(f, kPast4GiB, got, 7), 7u);
+    EXPECT_EQ(std::string(got, 7), "~high\r\n");
+    EXPECT_EQ(platform::ReadAt(f, kPast2GiB, got, 6), 6u);
+    EXPECT_EQ(std::string(got, 6), "~low\r\n");
+    EXPECT_EQ(platform::ReadAt(f, tileAt + 2, got, sizeof got), tile.size() - 2);
+    EXPECT_EQ(std::string(got, 4), tile.substr(2));
+    EXPECT_EQ(platform::ReadAt(f, tileAt + 6, got, 1), 0u);
+    std::fclose(f);
   }
   {
     demo::StackFile stack;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 
@@ -11,7 +12,22 @@
 
 namespace platform {
 
-std::FILE* OpenFile(const std::string& path, const char* mode) {
+namespace {
+
+void Stamp(const struct stat& st, FileStamp& stamp) {
+  stamp.size = st.st_size;
+  stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  stamp.changedNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  stamp.id = (static_cast<uint64_t>(st.st_dev) << 40) ^ static_cast<uint64_t>(st.st_ino);
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  const int64_t nowNs = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+  // File times tick in milliseconds: a change within the same tick as the
+  // last one would leave the stamp unchanged, so fresh files are not trusted.
+  stamp.settled = nowNs - std::max(stamp.modifiedNs, stamp.changedNs) > 200000000;
+}
+
+std::FILE* Open(const std::string& path, const char* mode, FileStamp* stamp) {
   // Content folders come from strangers: a pipe or device under a content name
   // would block or never end, and a link must not carry a write to another file.
   const bool write = mode[0] != 'r';
@@ -23,26 +39,42 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
     close(fd);
     return nullptr;
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // Blocking again; F_SETFL changes only the status flags (O_APPEND stays,
+  // access mode and creation flags are ignored), so no F_GETFL is needed.
+  fcntl(fd, F_SETFL, flags);
   std::FILE* file = fdopen(fd, mode);
-  if (!file) close(fd);
+  if (!file) {
+    close(fd);
+    return nullptr;
+  }
+  if (stamp) Stamp(st, *stamp);
   return file;
 }
+
+}  // namespace
+
+std::FILE* OpenFile(const std::string& path, const char* mode) { return Open(path, mode, nullptr); }
+
+std::FILE* OpenFile(const std::string& path, const char* mode, FileStamp& stamp) { return Open(path, mode, &stamp); }
 
 bool StampOpenFile(std::FILE* file, FileStamp& stamp) {
   struct stat st;
   if (!file || fstat(fileno(file), &st) != 0) return false;
-  stamp.size = st.st_size;
-  stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  stamp.changedNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-  stamp.id = (static_cast<uint64_t>(st.st_dev) << 40) ^ static_cast<uint64_t>(st.st_ino);
-  struct timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  const int64_t nowNs = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-  // File times tick in milliseconds: a change within the same tick as the
-  // last one would leave the stamp unchanged, so fresh files are not trusted.
-  stamp.settled = nowNs - std::max(stamp.modifiedNs, stamp.changedNs) > 200000000;
+  Stamp(st, stamp);
   return true;
+}
+
+size_t ReadAt(std::FILE* file, int64_t offset, void* out, size_t bytes) {
+  if (!file || offset < 0) return 0;
+  const int fd = fileno(file);
+  size_t done = 0;
+  while (done < bytes) {
+    const ssize_t n = pread(fd, static_cast<char*>(out) + done, bytes - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
 }
 
 static_assert(sizeof(off_t) == 8, "file offsets need 64 bits (_FILE_OFFSET_BITS=64)");

@@ -64,6 +64,37 @@ bool StampOpenFile(std::FILE* file, FileStamp& stamp) {
   return true;
 }
 
+std::FILE* OpenFile(const std::string& path, const char* mode, FileStamp& stamp) {
+  std::FILE* file = OpenFile(path, mode);
+  if (file) {
+    FileStamp fresh;
+    if (StampOpenFile(file, fresh)) stamp = fresh;
+  }
+  return file;
+}
+
+size_t ReadAt(std::FILE* file, int64_t offset, void* out, size_t bytes) {
+  if (!file || offset < 0) return 0;
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  size_t done = 0;
+  while (done < bytes) {
+    // On the CRT's synchronous handle the offset in OVERLAPPED says where this
+    // read starts and ReadFile returns when it is done; it also moves the
+    // handle's file pointer, which is why the stream's position is left unspecified.
+    const uint64_t at = static_cast<uint64_t>(offset) + done;
+    OVERLAPPED where = {};
+    where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    const DWORD want = static_cast<DWORD>(bytes - done < (DWORD{1} << 30) ? bytes - done : (DWORD{1} << 30));
+    DWORD got = 0;
+    // FALSE with ERROR_HANDLE_EOF at the end, or 0 bytes: the end, or an error.
+    if (!ReadFile(handle, static_cast<char*>(out) + done, want, &got, &where) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
 bool SeekFile(std::FILE* file, int64_t offset, int origin) {
   return file && _fseeki64(file, offset, origin) == 0;
 }
