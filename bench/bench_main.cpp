@@ -62,7 +62,8 @@ const Pair kPairs[] = {
     {"compose, jumps", "BM_ComposeCoreJumps", "BM_ComposeBaselineJumps", 0, &bench::Content::jumpOrder},
     {"compose compact", "BM_ComposeCompact", "BM_ComposeBaseline", 1.5, &bench::Content::fileOrder, true},
     {"compose compact, jumps", "BM_ComposeCompactJumps", "BM_ComposeBaselineJumps", 0, &bench::Content::jumpOrder, true},
-    {"start, compact/raw", "BM_StartCompact", "BM_StartRaw", 1.2, nullptr},
+    // In-process and warm (memory reused); bench/compact_sizes.sh times fresh processes against the goal.
+    {"start, compact/raw", "BM_StartCompact", "BM_StartRaw", 0, nullptr},
     {"index", "BM_IndexCore", "BM_IndexScan", 2.0, nullptr},
     {"show frame", "BM_ShowFrameCore", "BM_ShowFrameBaseline", 2.0, nullptr},
     {"pack", "BM_PackCore", "BM_PackBaseline", 1.5, nullptr},
@@ -196,6 +197,9 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     if (!verifyOnly) {
+      // Bundling starts the tools' own player, which resets the headless
+      // desktop: it happens before any benchmark makes a window.
+      bench::CompactPlayer();
       RatioReporter reporter;
       benchmark::RunSpecifiedBenchmarks(&reporter);
       const double frames = static_cast<double>(c.frames.size());

@@ -29,6 +29,19 @@ row "sample (33 frames)" "$(total "$ROOT/samples/screens")" \
 row "generated (983 frames)" "$(total "$WORK/gen-png")" \
   "$("$TOOL" info --json "$WORK/gen" | sed -n 's/.*"rawBytes":\([0-9]*\).*/\1/p')" "$(stored "$WORK/gen.bin")"
 
+# Start-up as a presenter meets it: a fresh process to the first frame and out (median of 9, forms alternating).
+echo end > "$WORK/end.txt"
+for i in $(seq 9); do
+  for form in raw compact; do
+    bundle="$WORK/gen.bin"; [ "$form" = raw ] && bundle="$WORK/gen-raw.bin"
+    s=$(date +%s%N); "$TOOL" run --program "$bundle" --script "$WORK/end.txt" >/dev/null 2>&1 || true
+    echo $(( $(date +%s%N) - s )) >> "$WORK/start-$form"
+  done
+done
+median() { sort -n "$1" | sed -n 5p; }
+awk -v r="$(median "$WORK/start-raw")" -v c="$(median "$WORK/start-compact")" 'BEGIN {
+  printf "start-up, fresh process      raw %.1f ms  compact %.1f ms  ratio %.2f (goal <= 1.2)\n", r / 1e6, c / 1e6, c / r }'
+
 # Resident memory: every frame of the generated demo in turn (Right Arrow), each form.
 { echo "key 32"; for _ in $(seq 983); do echo "key 39"; done; echo "key 27"; } > "$WORK/walk.txt"
 for form in raw compact; do
