@@ -14,7 +14,6 @@
 #include "platform/headless/headless.h"
 #include "player.h"
 #include "test_support.h"
-#include "tool/compact_writer.h"
 
 namespace {
 
@@ -191,6 +190,13 @@ TEST_F(Compose, RectWritesOnlyItsColumnsAndRows) {
   EXPECT_EQ(Look(Image(), 4), "5/0/0/.");
 }
 
+// One zstd frame holding `bytes`, as the writer makes them.
+std::string Compress(const std::string& bytes) {
+  std::string frame(ZSTD_compressBound(bytes.size()), '\0');
+  frame.resize(ZSTD_compress(frame.data(), frame.size(), bytes.data(), bytes.size(), 3));
+  return frame;
+}
+
 // A zstd frame that declares no content size.
 std::string Undeclared(const std::string& bytes) {
   ZSTD_CCtx* c = ZSTD_createCCtx();
@@ -211,7 +217,7 @@ std::string CompactStack(const std::function<std::string(const std::string&)>& s
   for (int b = 0; b < 3; ++b) {
     put(24 + 32 + blocks.size(), 8);
     const std::string rows = Stack(10).substr(2 + 12 * kW * b, 12 * kW);
-    blocks += b == 1 ? second(rows) : demotool::CompressText(rows);
+    blocks += b == 1 ? second(rows) : Compress(rows);
   }
   put(24 + 32 + blocks.size(), 8);
   return out + blocks;
@@ -223,11 +229,11 @@ TEST_F(Compose, DamagedCompactContentIsRefusedAtStartOrLeavesItsRowsAsTheyWere) 
     const std::string frame = Undeclared(rows + std::string(1 << 20, '\0'));
     return frame.substr(0, 4) + static_cast<char>((frame[4] & 0x3F) | 0x20) + static_cast<char>(rows.size()) + frame.substr(6);
   };
-  const std::string sound = CompactStack(demotool::CompressText), flow = CrLf({"~a", TileLine({0, 4, 8, 5})});
+  const std::string sound = CompactStack(Compress), flow = CrLf({"~a", TileLine({0, 4, 8, 5})});
   std::string decreasing = sound;
   decreasing.replace(24 + 16, 8, sound.substr(24 + 8, 8));  // the third block starts where the second does, less one
   --decreasing[24 + 16];
-  const std::string zflow = demotool::CompressText(flow), header = "\r\n000006 000004 %010d %010d\r\n";
+  const std::string zflow = Compress(flow), header = "\r\n000006 000004 %010d %010d\r\n";
   char digits[64];
   std::snprintf(digits, sizeof digits, header.c_str(), static_cast<int>(flow.size()), static_cast<int>(zflow.size()));
   const std::string bundle = "MZ" + demo::CompactContentMarker() + digits;
@@ -242,7 +248,7 @@ TEST_F(Compose, DamagedCompactContentIsRefusedAtStartOrLeavesItsRowsAsTheyWere) 
       {"sound bundle", "", "0/4/8/5", "", bundle + zflow + sound},
       {"block of noise", "", "0/./8/.", CompactStack([](const std::string&) { return std::string(20, 'N'); }), ""},
       {"frame declaring no size", "", "0/./8/.", CompactStack(Undeclared), ""},
-      {"frame declaring one byte more", "", "0/./8/.", CompactStack([](const std::string& r) { return demotool::CompressText(r + "x"); }), ""},
+      {"frame declaring one byte more", "", "0/./8/.", CompactStack([](const std::string& r) { return Compress(r + "x"); }), ""},
       {"frame inflating past its declared size", "", "0/./8/.", CompactStack(bomb), ""},
       {"offsets decreasing", damaged + "is out of order", "", decreasing, ""},
       {"index cut short", damaged + "runs past the end of the file", "", sound.substr(0, 40), ""},
