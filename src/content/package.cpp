@@ -166,23 +166,17 @@ std::string CompactContentMarker() {
 }
 
 MarkerKind ScanForContentMarker(std::FILE* file) {
-  // A byte that breaks a run is not tried as a new first byte. The two runs
-  // start with different bytes, so at most one is under way. The program is
-  // megabytes long: it is read in blocks, not a byte at a time.
-  int raw = 0, compact = 0;
+  // The program is megabytes long: it is read in blocks, not a byte at a time.
+  MarkerRuns runs;
   std::vector<unsigned char> block(1 << 16);
   const int64_t start = platform::FileOffset(file);
   int64_t at = start < 0 ? 0 : start;
   for (size_t got; (got = std::fread(block.data(), 1, block.size(), file)) > 0; at += static_cast<int64_t>(got)) {
     for (size_t i = 0; i < got; ++i) {
-      const unsigned char c = block[i];
-      raw = (c == 0x21 + raw) ? raw + 1 : 0;
-      compact = (c == 0x7E - compact) ? compact + 1 : 0;
-      if (raw == kMarkerLength || compact == kMarkerLength) {
-        // The reader goes on right behind the marker.
-        if (!platform::SeekFile(file, at + static_cast<int64_t>(i) + 1, SEEK_SET)) return kNoMarker;
-        return raw == kMarkerLength ? kRawMarker : kCompactMarker;
-      }
+      const MarkerKind found = runs.Take(block[i]);
+      if (found == kNoMarker) continue;
+      // The reader goes on right behind the marker.
+      return platform::SeekFile(file, at + static_cast<int64_t>(i) + 1, SEEK_SET) ? found : kNoMarker;
     }
   }
   return kNoMarker;

@@ -46,6 +46,20 @@ std::string CompactContentMarker();
 
 enum MarkerKind { kNoMarker = 0, kRawMarker, kCompactMarker };
 
+// How far a scan stands into each content marker. A byte that breaks a run
+// is not tried as a new first byte; the two runs start with different bytes,
+// so at most one is under way.
+struct MarkerRuns {
+  int raw = 0, compact = 0;
+  // Takes the next byte; the marker it completes, if any.
+  MarkerKind Take(unsigned char c) {
+    raw = (c == 0x21 + raw) ? raw + 1 : 0;
+    compact = (c == 0x7E - compact) ? compact + 1 : 0;
+    return raw == kMarkerLength ? kRawMarker : compact == kMarkerLength ? kCompactMarker : kNoMarker;
+  }
+  bool UnderWay() const { return raw > 0 || compact > 0; }
+};
+
 // Reads `file` up to just past the first content marker of either kind and
 // says which it was; kNoMarker when the whole file has been read.
 MarkerKind ScanForContentMarker(std::FILE* file);

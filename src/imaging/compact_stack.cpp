@@ -33,6 +33,14 @@ Cache& TheCache() {
   return cache;
 }
 
+// Empties the block cache and gives it to `identity`; the lock is held.
+void DropBlocks(Cache& cache, const StackIdentity& identity) {
+  cache.recent.clear();
+  cache.where.clear();
+  cache.bytes = 0;
+  cache.blocksFor = identity;
+}
+
 std::atomic<int64_t> decoded{0};
 
 Block Decode(std::FILE* file, const StackIdentity& identity, const CompactIndex& index, int64_t b) {
@@ -54,12 +62,7 @@ Block BlockOf(std::FILE* file, const StackIdentity& identity, const CompactIndex
   const bool cacheable = identity.stamp.settled;
   if (cacheable) {
     std::lock_guard<std::mutex> hold(cache.lock);
-    if (!(cache.blocksFor == identity)) {
-      cache.recent.clear();
-      cache.where.clear();
-      cache.bytes = 0;
-      cache.blocksFor = identity;
-    }
+    if (!(cache.blocksFor == identity)) DropBlocks(cache, identity);
     auto found = cache.where.find(b);
     if (found != cache.where.end()) {
       cache.recent.splice(cache.recent.begin(), cache.recent, found->second);
@@ -124,10 +127,7 @@ bool ReadCompactTiles(std::FILE* file, const StackIdentity& identity, const Comp
 void ForgetCompactBlocks() {
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> hold(cache.lock);
-  cache.recent.clear();
-  cache.where.clear();
-  cache.bytes = 0;
-  cache.blocksFor = StackIdentity();
+  DropBlocks(cache, StackIdentity());
   cache.index.reset();
   cache.indexFor = StackIdentity();
 }

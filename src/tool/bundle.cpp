@@ -61,13 +61,11 @@ int64_t CopyRange(const std::string& path, int64_t offset, int64_t count, Atomic
 // byte; a run in progress would swallow the marker's first byte.
 bool MarkerRunAtEnd(const std::string& path) {
   File f = OpenOrFail(path);
-  int raw = 0, compact = 0;
-  int c;
-  while ((c = std::getc(f.get())) != EOF) {
-    raw = (c == 0x21 + raw) ? raw + 1 : 0;
-    compact = (c == 0x7E - compact) ? compact + 1 : 0;
-  }
-  return raw > 0 || compact > 0;
+  demo::MarkerRuns runs;
+  std::vector<unsigned char> block(1 << 16);
+  for (size_t got; (got = std::fread(block.data(), 1, block.size(), f.get())) > 0;)
+    for (size_t i = 0; i < got; ++i) runs.Take(block[i]);
+  return runs.UnderWay();
 }
 
 }  // namespace
