@@ -2,7 +2,9 @@
 #include "platform/shared/message_system.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <functional>
 
 #include "platform/shared/surface.h"
 
@@ -13,9 +15,19 @@ State& S() {
   return state;
 }
 
+namespace {
+std::atomic<ThreadKey (*)()> selfHook{nullptr};
+}  // namespace
+
+ThreadKey Me() {
+  if (ThreadKey (*self)() = selfHook.load()) return self();
+  return static_cast<ThreadKey>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
+}
+
 void SetBackend(const Backend& backend) {
   Lock hold(S().lock);
   S().backend = backend;
+  selfHook = backend.self;
 }
 
 void Reset() {
@@ -34,12 +46,12 @@ WindowRecord* Find(Window window) {
   return it == S().windows.end() ? nullptr : &it->second;
 }
 
-ThreadQueue& QueueOf(std::thread::id thread) { return S().threads[thread]; }
+ThreadQueue& QueueOf(ThreadKey thread) { return S().threads[thread]; }
 
 WindowRecord& AddWindow(Window id) {
   WindowRecord& win = S().windows[id];
   win.id = id;
-  win.owner = std::this_thread::get_id();
+  win.owner = Me();
   QueueOf(win.owner);
   Raise(id);
   return win;
@@ -165,7 +177,7 @@ void Notify(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) 
     Lock hold(S().lock);
     WindowRecord* win = Find(window);
     if (!win) return;
-    if (win->owner != std::this_thread::get_id()) {
+    if (win->owner != Me()) {
       Post(window, message, wParam, lParam);
       return;
     }
@@ -191,7 +203,7 @@ void ChangeForeground(Window window) {
 
 void MarkSleeping(bool sleeping) {
   Lock hold(S().lock);
-  auto it = S().threads.find(std::this_thread::get_id());
+  auto it = S().threads.find(Me());
   if (it == S().threads.end()) return;
   it->second.sleeping = sleeping;
   S().changed.notify_all();
@@ -199,7 +211,7 @@ void MarkSleeping(bool sleeping) {
 
 namespace {
 
-bool ShowsWindow(std::thread::id thread) {
+bool ShowsWindow(ThreadKey thread) {
   for (auto& [id, win] : S().windows)
     if (win.owner == thread && win.visible && !win.passive) return true;
   return false;
@@ -277,7 +289,7 @@ uint32_t HandlePointer(const Msg& m) {
 }
 
 // The next message of the calling thread, or false with nothing to do.
-bool Next(ThreadQueue& queue, std::thread::id me, Msg& m) {
+bool Next(ThreadQueue& queue, ThreadKey me, Msg& m) {
   for (std::deque<Msg>* from : {&queue.posted, &queue.input}) {
     if (from->empty()) continue;
     m = from->front();
@@ -409,15 +421,15 @@ void* WindowContext(Window window) {
 
 void PostQuitMessage(int code) {
   Lock hold(S().lock);
-  msgsys::ThreadQueue& queue = msgsys::QueueOf(std::this_thread::get_id());
+  msgsys::ThreadQueue& queue = msgsys::QueueOf(msgsys::Me());
   queue.quit = true;
   queue.quitCode = code;
-  if (S().backend.wake) S().backend.wake(std::this_thread::get_id());
+  if (S().backend.wake) S().backend.wake(msgsys::Me());
   S().changed.notify_all();
 }
 
 int RunMessageLoop(void (*afterDispatch)(uint32_t message, uintptr_t wParam, void* context), void* context) {
-  const std::thread::id me = std::this_thread::get_id();
+  const msgsys::ThreadKey me = msgsys::Me();
   msgsys::Backend backend;
   {
     Lock hold(S().lock);

@@ -21,6 +21,8 @@ namespace msgsys {
 
 using platform::Window;
 using Lock = std::unique_lock<std::mutex>;
+// Who runs: a thread, or a fibre where the backend runs its threads as fibres.
+using ThreadKey = uintptr_t;
 
 struct Msg {
   Window window = 0;
@@ -45,7 +47,7 @@ struct Native {
 
 struct WindowRecord {
   Window id = 0;
-  std::thread::id owner;
+  ThreadKey owner = 0;
   std::string className, title;
   uint32_t style = 0;
   platform::WindowProc proc = nullptr;
@@ -82,7 +84,7 @@ struct Backend {
   // entry and on return. Null: wait on the system's condition.
   void (*wait)(Lock& hold) = nullptr;
   // Locked: a message was queued for `owner`'s thread.
-  void (*wake)(std::thread::id owner) = nullptr;
+  void (*wake)(ThreadKey owner) = nullptr;
   // Turns waiting native events into input; runs unlocked before each message.
   void (*pump)() = nullptr;
   // Locked: a drag moved the window to its record's place.
@@ -93,6 +95,8 @@ struct Backend {
   void (*destroyed)(WindowRecord& window) = nullptr;
   // After a message of the loop (or a send) reached the window's procedure.
   void (*handled)(Window window, uint32_t message) = nullptr;
+  // Who runs now; null: the calling thread. Set before any window is made.
+  ThreadKey (*self)() = nullptr;
   // A message sent to a window that has no record here.
   intptr_t (*sendElsewhere)(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) = nullptr;
 };
@@ -103,7 +107,7 @@ struct State {
   Backend backend;
   std::map<Window, WindowRecord> windows;
   std::vector<Window> zOrder;  // bottom first
-  std::map<std::thread::id, ThreadQueue> threads;
+  std::map<ThreadKey, ThreadQueue> threads;
   Window foreground = 0;
   // A left press queued and not yet hit-tested: the input after it follows it
   // to its window, which may start a drag.
@@ -114,13 +118,15 @@ struct State {
 };
 
 State& S();
+// The calling thread's key, as the backend tells it.
+ThreadKey Me();
 void SetBackend(const Backend& backend);
 // Forgets every window, queue and drag (the headless harness between sessions).
 void Reset();
 
 // ---- locked ----
 WindowRecord* Find(Window window);
-ThreadQueue& QueueOf(std::thread::id thread);
+ThreadQueue& QueueOf(ThreadKey thread);
 // A new record owned by the calling thread, on top of the others.
 WindowRecord& AddWindow(Window id);
 void Raise(Window window);

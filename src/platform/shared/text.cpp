@@ -201,21 +201,12 @@ void TrimFaces() {
   }
 }
 
-// Text bytes are Windows-1252, the ANSI code page the fonts are made for.
-uint32_t CodePoint(unsigned char c) {
-  static const uint16_t k80[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                   0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                   0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  return (c >= 0x80 && c < 0xA0) ? k80[c - 0x80] : c;
-}
-
 const Glyph& GlyphOf(Face& face, unsigned char c) {
   Glyph& g = face.glyphs[c];
   if (g.loaded) return g;
   g.loaded = true;
   FT_Face ft = face.ft;
-  const FT_UInt index = FT_Get_Char_Index(ft, CodePoint(c));
+  const FT_UInt index = FT_Get_Char_Index(ft, Windows1252CodePoint(c));
   if (FT_Load_Glyph(ft, index, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) != 0) return g;
   const FT_GlyphSlot slot = ft->glyph;
   g.advance = static_cast<int>((slot->advance.x + 32) >> 6);

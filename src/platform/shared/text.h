@@ -8,6 +8,9 @@
 
 namespace textengine {
 
+// Text bytes are Windows-1252, the ANSI code page the fonts are made for.
+uint32_t Windows1252CodePoint(unsigned char c);
+
 // Draws as platform::DrawTextOnImage does, into any BGR pixel block of
 // `width` x `height` pixels whose rows are `stride` bytes apart.
 void DrawTextOnPixels(uint8_t* pixels, int width, int height, size_t stride, platform::Font font, int x,

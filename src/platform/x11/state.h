@@ -64,7 +64,7 @@ struct ClassInfo {
 // with its lock; the query connection has a lock of its own.
 struct State {
   std::map<std::string, ClassInfo> classes;
-  std::map<std::thread::id, XThread> threads;
+  std::map<msgsys::ThreadKey, XThread> threads;
   int cursorShape = platform::kIdcArrow;
   std::atomic<int> errors{0};  // X errors, on any connection
   std::mutex auxLock;
@@ -79,6 +79,6 @@ Display* Aux(std::unique_lock<std::mutex>& hold);
 // The calling thread's own connection, opened on first use.
 Display* ThreadDisplay();
 // The calling thread's entry (locked).
-XThread& ThreadOf(std::thread::id id);
+XThread& ThreadOf(msgsys::ThreadKey id);
 
 }  // namespace x11

@@ -55,7 +55,7 @@ Display* Aux(std::unique_lock<std::mutex>& hold) {
   return S().aux;
 }
 
-XThread& ThreadOf(std::thread::id id) {
+XThread& ThreadOf(msgsys::ThreadKey id) {
   XThread& thread = S().threads[id];
   if (thread.wake[0] < 0 && pipe(thread.wake) == 0) {
     for (int fd : thread.wake) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
@@ -66,7 +66,7 @@ XThread& ThreadOf(std::thread::id id) {
 Display* ThreadDisplay() {
   InitOnce();
   msgsys::Lock hold(msgsys::S().lock);
-  XThread& thread = ThreadOf(std::this_thread::get_id());
+  XThread& thread = ThreadOf(msgsys::Me());
   if (!thread.display) thread.display = XOpenDisplay(nullptr);
   return thread.display;
 }
@@ -203,7 +203,7 @@ void SetCursorShape(int cursorId) {
   msgsys::Lock hold(msgsys::S().lock);
   S().cursorShape = cursorId;
   // The shape belongs to the windows of the calling thread, on its connection.
-  const std::thread::id me = std::this_thread::get_id();
+  const msgsys::ThreadKey me = msgsys::Me();
   for (auto& [id, win] : msgsys::S().windows) {
     auto& native = static_cast<x11::XNative&>(*win.native);
     if (win.owner != me || win.passive || native.cursor == cursorId) continue;

@@ -68,11 +68,11 @@ void PublishFrameName(Window w, uint32_t) {
     Lock hold(msgsys::S().lock);
     WindowRecord* win = Find(w);
     if (!win || win->style != platform::kStylePopup) return;
-    ThreadOf(std::this_thread::get_id()).publishingFor = w;
+    ThreadOf(msgsys::Me()).publishingFor = w;
   }
   msgsys::CallProc(w, platform::kQueryFrameMessage, 0, static_cast<intptr_t>(kNameCarrier));
   Lock hold(msgsys::S().lock);
-  ThreadOf(std::this_thread::get_id()).publishingFor = 0;
+  ThreadOf(msgsys::Me()).publishingFor = 0;
 }
 
 // Sends to a window with no record: the name carrier, or another program's window.
@@ -82,7 +82,7 @@ intptr_t SendElsewhere(Window window, uint32_t message, uintptr_t, intptr_t lPar
     Window target;
     {
       Lock hold(msgsys::S().lock);
-      target = ThreadOf(std::this_thread::get_id()).publishingFor;
+      target = ThreadOf(msgsys::Me()).publishingFor;
     }
     if (message == platform::kWmSetText && target) SetFrameProperty(target, text);
     return 1;
@@ -233,14 +233,14 @@ void RequestFocus(Display* d, ::Window xw) {
 // Turns one X event of the calling thread into input or queued messages.
 void Translate(XEvent& e) {
   Lock hold(msgsys::S().lock);
-  XThread& thread = ThreadOf(std::this_thread::get_id());
+  XThread& thread = ThreadOf(msgsys::Me());
   Display* d = thread.display;
   if (e.type == ConfigureNotify && e.xconfigure.window == DefaultRootWindow(d)) {
     if (e.xconfigure.width == thread.rootWidth && e.xconfigure.height == thread.rootHeight) return;
     thread.rootWidth = e.xconfigure.width;
     thread.rootHeight = e.xconfigure.height;
     for (auto& [id, win] : msgsys::S().windows)
-      if (win.owner == std::this_thread::get_id())
+      if (win.owner == msgsys::Me())
         msgsys::Post(id, platform::kWmDisplayChange, 24, platform::PointParam(e.xconfigure.width, e.xconfigure.height));
     return;
   }
@@ -323,7 +323,7 @@ void Pump() {
   Display* d;
   {
     Lock hold(msgsys::S().lock);
-    d = ThreadOf(std::this_thread::get_id()).display;
+    d = ThreadOf(msgsys::Me()).display;
   }
   while (d && XPending(d)) {
     XEvent e;
@@ -333,7 +333,7 @@ void Pump() {
 }
 
 void WaitForEvents(Lock& hold) {
-  XThread& thread = ThreadOf(std::this_thread::get_id());
+  XThread& thread = ThreadOf(msgsys::Me());
   Display* d = thread.display;
   const int wakeFd = thread.wake[0];
   hold.unlock();
@@ -350,7 +350,7 @@ void WaitForEvents(Lock& hold) {
   hold.lock();
 }
 
-void WakeThread(std::thread::id owner) {
+void WakeThread(msgsys::ThreadKey owner) {
   XThread& thread = ThreadOf(owner);
   if (thread.wake[1] >= 0) {
     const char byte = 1;

@@ -1,0 +1,194 @@
+// Text on the web: the browser's text engine draws with the fonts the page ships, sized as Windows sizes its cells.
+//
+// Only DejaVu Sans and Liberation Sans (regular and bold) are shipped, so a
+// demo looks the same on every machine; faces map to them as fontconfig maps
+// them on a Linux desktop that has just these two. Advances are whole pixels
+// per character, and coverage is blended in here, as the Linux player does.
+#include <emscripten.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "platform/shared/text.h"
+
+namespace textengine {
+
+namespace {
+
+struct Family {
+  const char* name;
+  int ascent, descent;  // the font's Windows ascent and descent, in font units of a 2048 em
+};
+// Read off the shipped font files (OS/2 usWinAscent and usWinDescent).
+constexpr Family kDejaVu{"DejaVu Sans", 1901, 483};
+constexpr Family kLiberation{"Liberation Sans", 1854, 434};
+constexpr int kUnitsPerEm = 2048;
+
+struct FontObject {
+  std::string css;  // the canvas font
+  int cellHeight = 0, ascent = 0;
+  std::array<int, 256> advances{};
+};
+
+EM_JS(void, MeasureAll, (const char* css, const char* characters, int* advances), {
+  Module.page.measureAll(UTF8ToString(css), UTF8ToString(characters), advances);
+});
+
+EM_JS(void, RenderText, (const char* css, const char* text, const int* xs, int baseline, int width, int height,
+                         uint8_t* alpha), {
+  Module.page.renderText(UTF8ToString(css), UTF8ToString(text), xs, baseline, width, height, alpha);
+});
+
+std::string Lower(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// The faces fontconfig gives Liberation Sans for (its metric twins, and the
+// player's own choice for Trebuchet MS); every other face gets DejaVu Sans.
+const Family& FamilyOf(const std::string& face) {
+  const std::string key = Lower(face);
+  for (const char* twin : {"arial", "helvetica", "arimo", "liberation sans", "trebuchet ms"})
+    if (key == twin) return kLiberation;
+  return kDejaVu;
+}
+
+void AppendUtf8(std::string& out, uint32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// A character the browser draws for a byte: control bytes draw nothing, as a
+// space would, rather than vanish from the count of characters.
+uint32_t Drawn(unsigned char c) {
+  const uint32_t code = Windows1252CodePoint(c);
+  return (code < 0x20 || (code >= 0x7F && code < 0xA0)) ? 0x20 : code;
+}
+
+FontObject* ObjectOf(platform::Font font) { return reinterpret_cast<FontObject*>(font); }
+
+int64_t WidthOf(const FontObject& f, const char* text, int length) {
+  int64_t width = 0;
+  for (int i = 0; i < length; ++i) width += f.advances[static_cast<unsigned char>(text[i])];
+  return width;
+}
+
+void Blend(uint8_t* p, const uint8_t bgr[3], int a) {
+  for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>((p[c] * (255 - a) + bgr[c] * a + 127) / 255);
+}
+
+}  // namespace
+
+void DrawTextOnPixels(uint8_t* pixels, int width, int height, size_t stride, platform::Font font, int x, int y,
+                      const char* text, int length, uint32_t colour, bool opaque, uint32_t background) {
+  const FontObject* f = ObjectOf(font);
+  if (!pixels || !text || length <= 0 || !f) return;
+  const int64_t textWidth = WidthOf(*f, text, length);
+  if (opaque) {
+    const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
+    const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(x) + textWidth, width);
+    const int64_t y1 = std::min<int64_t>(static_cast<int64_t>(y) + f->cellHeight, height);
+    const uint8_t bg[3] = {static_cast<uint8_t>(background >> 16), static_cast<uint8_t>(background >> 8),
+                           static_cast<uint8_t>(background)};
+    for (int64_t r = y0; r < y1; ++r) {
+      uint8_t* p = pixels + static_cast<size_t>(r) * stride + static_cast<size_t>(x0) * 3;
+      for (int64_t c = x0; c < x1; ++c, p += 3) std::copy(bg, bg + 3, p);
+    }
+  }
+  // Only what can land on the pixels is drawn: the characters whose cells
+  // start left of the right edge, on a canvas with room for overhangs.
+  const int pad = f->cellHeight;
+  if (static_cast<int64_t>(y) + f->cellHeight + pad <= 0 || y - pad >= height) return;
+  std::string drawn;
+  std::vector<int> xs;
+  int64_t pen = 0;
+  for (int i = 0; i < length && x + pen < width; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (x + pen + f->advances[c] + pad > 0) {
+      AppendUtf8(drawn, Drawn(c));
+      xs.push_back(static_cast<int>(pen));
+    }
+    pen += f->advances[c];
+  }
+  if (xs.empty()) return;
+  const int64_t first = xs.front();
+  for (int& at : xs) at = static_cast<int>(at - first + pad);
+  const int64_t left = x + first - pad, top = static_cast<int64_t>(y) - pad;
+  const int canvasWidth = static_cast<int>(std::min<int64_t>(pen - first + 2 * pad, width - left));
+  const int canvasHeight = f->cellHeight + 2 * pad;
+  if (canvasWidth <= 0) return;
+  std::vector<uint8_t> alpha(static_cast<size_t>(canvasWidth) * canvasHeight);
+  RenderText(f->css.c_str(), drawn.c_str(), xs.data(), pad + f->ascent, canvasWidth, canvasHeight, alpha.data());
+  const uint8_t fg[3] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
+                         static_cast<uint8_t>(colour)};
+  for (int r = 0; r < canvasHeight; ++r) {
+    const int64_t py = top + r;
+    if (py < 0 || py >= height) continue;
+    for (int c = 0; c < canvasWidth; ++c) {
+      const int64_t px = left + c;
+      const uint8_t a = alpha[static_cast<size_t>(r) * canvasWidth + c];
+      if (px < 0 || px >= width || a == 0) continue;
+      Blend(pixels + static_cast<size_t>(py) * stride + static_cast<size_t>(px) * 3, fg, a);
+    }
+  }
+}
+
+}  // namespace textengine
+
+namespace platform {
+
+Font CreateTextFont(const std::string& face, int height, int weight) {
+  // A face name holds 31 characters on Windows; the rest is cut off there.
+  const textengine::Family& family = textengine::FamilyOf(face.substr(0, 31));
+  const int total = family.ascent + family.descent;
+  int cell = height;
+  if (height < 0) cell = static_cast<int>((static_cast<int64_t>(-height) * total + textengine::kUnitsPerEm / 2) /
+                                          textengine::kUnitsPerEm);
+  if (height == 0) cell = 16;  // Windows' default size for a height of 0
+  cell = std::max(cell, 1);
+  auto* f = new textengine::FontObject();
+  f->cellHeight = cell;
+  f->ascent = static_cast<int>((static_cast<int64_t>(cell) * family.ascent + total / 2) / total);
+  // The em that makes the cell `cell` pixels high; 600 and above take the bold face.
+  const double em = static_cast<double>(cell) * textengine::kUnitsPerEm / total;
+  char css[96];
+  std::snprintf(css, sizeof css, "%s %.4fpx \"%s\"", weight >= 600 ? "bold" : "normal", em, family.name);
+  f->css = css;
+  std::string characters;
+  for (int c = 0; c < 256; ++c) textengine::AppendUtf8(characters, textengine::Drawn(static_cast<unsigned char>(c)));
+  textengine::MeasureAll(f->css.c_str(), characters.c_str(), f->advances.data());
+  return reinterpret_cast<Font>(f);
+}
+
+void DeleteTextFont(Font font) { delete textengine::ObjectOf(font); }
+
+TextSize MeasureText(Font font, const char* text, int length) {
+  const textengine::FontObject* f = textengine::ObjectOf(font);
+  if (!f) return {0, 0};
+  const int64_t width = (text && length > 0) ? textengine::WidthOf(*f, text, length) : 0;
+  return {static_cast<int>(std::min<int64_t>(width, INT32_MAX)), f->cellHeight};
+}
+
+void DrawTextOnImage(uint8_t* pixels, Font font, int x, int y, const char* text, int length, uint32_t colour,
+                     bool opaque, uint32_t background) {
+  textengine::DrawTextOnPixels(pixels, 3000, 2400, 9000, font, x, y, text, length, colour, opaque, background);
+}
+
+// Windows holds at most 31 characters of a face name; a longer one is
+// refused here so that the fallback to the previous face can be seen.
+bool CanCreateFont(const std::string& face, int, int) { return face.size() < 32; }
+
+}  // namespace platform

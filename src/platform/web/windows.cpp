@@ -1,0 +1,405 @@
+// The web backend's windows: canvases on the page, input from the page, presentation with only changed rows converted.
+//
+// Implements the window, pointer and key parts of the platform door over the
+// shared message system. Each window is a canvas the page places on its
+// desktop (the viewport, in device pixels); the page turns its events into
+// calls of the exports below, which only queue. Limits: the system pointer
+// cannot be moved, so a drawn pointer shows where the core moved it.
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/core_messages.h"
+#include "platform/shared/surface.h"
+#include "platform/shared/text.h"
+#include "platform/web/state.h"
+
+namespace web {
+
+namespace {
+
+using msgsys::Find;
+using msgsys::WindowRecord;
+using platform::Window;
+using Lock = std::unique_lock<std::mutex>;
+
+// The window the core answers into when asked for the current frame's name;
+// never an id this backend gives out.
+constexpr Window kNameCarrier = ~static_cast<Window>(0) - 1;
+
+WebNative& NativeOf(WindowRecord& win) { return static_cast<WebNative&>(*win.native); }
+
+EM_JS(void, PagePlace, (int id, const char* className, int x, int y, int width, int height, int border,
+                        int visible, int minimized, int region, int z), {
+  Module.page.place(id, UTF8ToString(className), x, y, width, height, border, visible, minimized, region, z);
+});
+EM_JS(void, PageDestroy, (int id), { Module.page.destroy(id); });
+EM_JS(void, PagePresent, (int id, const uint8_t* rgba, int width, int height, int top, int bottom), {
+  Module.page.present(id, rgba, width, height, top, bottom);
+});
+EM_JS(void, PageTitle, (int id, const char* title), { Module.page.title(id, UTF8ToString(title)); });
+EM_JS(void, PageCursor, (int shape), { Module.page.cursor(shape); });
+EM_JS(void, PagePointer, (int x, int y), { Module.page.pointer(x, y); });
+EM_JS(void, PageFrame, (const char* name), { Module.page.frame(UTF8ToString(name)); });
+
+void MarkRows(WindowRecord& win, int top, int height) {
+  WebNative& native = NativeOf(win);
+  const int ch = win.ClientHeight();
+  native.dirty.resize(static_cast<size_t>(ch), 1);
+  top = std::max(0, top);
+  const int bottom = std::min(ch, top + std::max(0, height));
+  if (top >= bottom) return;
+  std::fill(native.dirty.begin() + top, native.dirty.begin() + bottom, 1);
+  native.anyDirty = true;
+}
+
+// Tells the page where a window is and how it looks; the page lays it out.
+void Place(WindowRecord& win) {
+  int z = 0;
+  const std::vector<Window>& order = msgsys::S().zOrder;
+  for (size_t i = 0; i < order.size(); ++i)
+    if (order[i] == win.id) z = static_cast<int>(i);
+  PagePlace(static_cast<int>(win.id), win.className.c_str(), win.x, win.y, win.width, win.height, win.border,
+            win.visible, win.minimized, static_cast<int>(win.region), z);
+  NativeOf(win).placed = true;
+}
+
+void PlaceAll() {
+  for (auto& [id, win] : msgsys::S().windows)
+    if (!win.passive) Place(win);
+}
+
+void Moved(WindowRecord& win) { Place(win); }
+
+void TextSet(WindowRecord& win) { PageTitle(static_cast<int>(win.id), win.title.c_str()); }
+
+void Destroyed(WindowRecord& win) { PageDestroy(static_cast<int>(win.id)); }
+
+// Publishes the current frame's name after each message the main window
+// handled, so that the page (and a page embedding it) can follow the demo.
+Window publishingFor = 0;
+
+void PublishFrameName(Window w, uint32_t) {
+  {
+    Lock hold(msgsys::S().lock);
+    WindowRecord* win = Find(w);
+    if (!win || win->style != platform::kStylePopup || S().ended) return;
+  }
+  publishingFor = w;
+  msgsys::CallProc(w, platform::kQueryFrameMessage, 0, static_cast<intptr_t>(kNameCarrier));
+  publishingFor = 0;
+}
+
+intptr_t SendElsewhere(Window window, uint32_t message, uintptr_t, intptr_t lParam) {
+  if (window != kNameCarrier || message != platform::kWmSetText || !publishingFor) return 0;
+  const char* text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+  if (S().shownName != text) {
+    S().shownName = text;
+    PageFrame(text);
+  }
+  return 1;
+}
+
+const bool hooked = [] {
+  msgsys::Backend backend;
+  InstallScheduler(backend);
+  backend.moved = Moved;
+  backend.textSet = TextSet;
+  backend.destroyed = Destroyed;
+  backend.handled = PublishFrameName;
+  backend.sendElsewhere = SendElsewhere;
+  msgsys::SetBackend(backend);
+  return true;
+}();
+
+// Pointer input goes to the window under it, or to the window of a press not
+// yet hit-tested or being dragged, wherever the pointer goes.
+void Pointer(msgsys::Pointer kind, int x, int y) {
+  S().cursor = {x, y};
+  Window w = msgsys::PointerOwner();
+  if (!w) w = msgsys::WindowAt(x, y);
+  if (WindowRecord* win = Find(w))
+    msgsys::PostPointer(w, kind, x, y, x - win->x - win->border, y - win->y - win->border);
+}
+
+Window MainWindow() {
+  for (auto& [id, win] : msgsys::S().windows)
+    if (win.style == platform::kStylePopup && !win.passive) return id;
+  return 0;
+}
+
+void Take(const PageInput& in) {
+  State& s = S();
+  Window activate = 0, deactivate = 0;
+  {
+    Lock hold(msgsys::S().lock);
+    switch (in.kind) {
+      case PageInput::kPointer:
+        Pointer(static_cast<msgsys::Pointer>(msgsys::kPointerMove + in.a), in.b, in.c);
+        break;
+      case PageInput::kKey:
+        s.keysDown.insert(in.a);
+        if (msgsys::S().foreground) msgsys::PostKey(msgsys::S().foreground, in.a);
+        break;
+      case PageInput::kKeyUp:
+        s.keysDown.erase(in.a);
+        break;
+      case PageInput::kViewport:
+        if (in.a == s.screen.right && in.b == s.screen.bottom) break;
+        s.screen = {0, 0, in.a, in.b};
+        for (auto& [id, win] : msgsys::S().windows)
+          msgsys::Post(id, platform::kWmDisplayChange, 24, platform::PointParam(in.a, in.b));
+        break;
+      case PageInput::kFocus:
+        // The page gaining or losing the focus is the demo's window doing so.
+        if (in.a)
+          activate = msgsys::S().foreground ? 0 : MainWindow();
+        else
+          deactivate = msgsys::S().foreground;
+        break;
+      case PageInput::kRestore:
+        if (WindowRecord* win = Find(MainWindow()); win && win->minimized) {
+          win->minimized = false;
+          win->needsPaint = true;
+          Place(*win);
+          activate = win->id;
+          msgsys::Post(win->id, platform::kWmNcActivate, 1, 0);
+        }
+        break;
+      case PageInput::kBoxClosed:
+        s.boxOpen = false;
+        break;
+    }
+  }
+  if (activate) msgsys::ChangeForeground(activate);
+  if (deactivate) msgsys::ChangeForeground(0);
+}
+
+}  // namespace
+
+void TakeInput() {
+  (void)hooked;
+  State& s = S();
+  if (s.input.empty()) return;
+  while (!s.input.empty()) {
+    const PageInput in = s.input.front();
+    s.input.pop_front();
+    Take(in);
+  }
+  // A message box waits for the page, as a thread waits for a click.
+  Release(Fibre::kWaitPage);
+}
+
+void FlushWindows() {
+  Lock hold(msgsys::S().lock);
+  for (auto& [windowId, win] : msgsys::S().windows) {
+    if (win.passive) continue;
+    const Window id = windowId;
+    WebNative& native = NativeOf(win);
+    if (!native.placed) Place(win);
+    if (!native.anyDirty) continue;
+    native.anyDirty = false;
+    const int cw = win.ClientWidth(), ch = win.ClientHeight();
+    const size_t pixels = static_cast<size_t>(cw) * ch;
+    if (native.rgba.size() != pixels * 4) {
+      native.rgba.assign(pixels * 4, 255);
+      native.dirty.assign(static_cast<size_t>(ch), 1);
+    }
+    // Rows far apart go as separate bands: each band is one putImageData.
+    constexpr int kJoinGap = 16;
+    int top = -1, bottom = -1;
+    auto send = [&] {
+      if (top >= 0) PagePresent(static_cast<int>(id), native.rgba.data(), cw, ch, top, bottom);
+    };
+    for (int y = 0; y < ch; ++y) {
+      if (!native.dirty[static_cast<size_t>(y)]) continue;
+      native.dirty[static_cast<size_t>(y)] = 0;
+      const uint8_t* in = &win.surface[static_cast<size_t>(y) * cw * 3];
+      uint8_t* out = &native.rgba[static_cast<size_t>(y) * cw * 4];
+      for (int x = 0; x < cw; ++x, in += 3, out += 4) {
+        out[0] = in[2];
+        out[1] = in[1];
+        out[2] = in[0];
+      }
+      if (top >= 0 && y - bottom > kJoinGap) {
+        send();
+        top = -1;
+      }
+      if (top < 0) top = y;
+      bottom = y + 1;
+    }
+    send();
+  }
+}
+
+}  // namespace web
+
+// ---- the page's input: these only queue, as the program may be waiting ----
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void web_pointer(int kind, int x, int y) {
+  web::S().input.push_back({web::PageInput::kPointer, kind, x, y});
+}
+EMSCRIPTEN_KEEPALIVE void web_key(int virtualKey, int down) {
+  web::S().input.push_back({down ? web::PageInput::kKey : web::PageInput::kKeyUp, virtualKey});
+}
+EMSCRIPTEN_KEEPALIVE void web_viewport(int width, int height) {
+  web::S().input.push_back({web::PageInput::kViewport, width, height});
+}
+EMSCRIPTEN_KEEPALIVE void web_focus(int gained) { web::S().input.push_back({web::PageInput::kFocus, gained}); }
+EMSCRIPTEN_KEEPALIVE void web_restore() { web::S().input.push_back({web::PageInput::kRestore}); }
+EMSCRIPTEN_KEEPALIVE void web_box_closed() { web::S().input.push_back({web::PageInput::kBoxClosed}); }
+// Before the program starts: the screen it starts on.
+EMSCRIPTEN_KEEPALIVE void web_set_screen(int width, int height) { web::S().screen = {0, 0, width, height}; }
+
+}  // extern "C"
+
+namespace platform {
+
+using msgsys::Find;
+using msgsys::WindowRecord;
+using web::Lock;
+using web::S;
+
+bool RegisterWindowClass(const WindowClass& windowClass) {
+  Lock hold(msgsys::S().lock);
+  if (windowClass.name.empty() || S().classes.count(windowClass.name)) return false;
+  S().classes[windowClass.name] = {windowClass.proc, windowClass.context, windowClass.background};
+  return true;
+}
+
+Window MakeWindow(const std::string& className, const std::string& title, uint32_t style, int x, int y,
+                  int width, int height) {
+  Lock hold(msgsys::S().lock);
+  auto cls = S().classes.find(className);
+  if (cls == S().classes.end() || width < 0 || height < 0) return 0;
+  const Window id = S().nextWindow++;
+  WindowRecord& win = msgsys::AddWindow(id);
+  win.className = className;
+  win.title = title;
+  win.style = style;
+  win.proc = cls->second.proc;
+  win.context = cls->second.context;
+  win.native = std::make_unique<web::WebNative>();
+  win.x = x == static_cast<int>(0x80000000u) ? 0 : x;
+  win.y = y == static_cast<int>(0x80000000u) ? 0 : y;
+  win.width = width;
+  win.height = height;
+  win.border = (style & 0x00800000u) ? 1 : 0;
+  win.surface.assign(static_cast<size_t>(win.ClientWidth()) * win.ClientHeight() * 3, 0);
+  surface::FillSurface(win.surface.data(), win.ClientWidth(), win.ClientHeight(), 0, 0, win.ClientWidth(),
+                       win.ClientHeight(), cls->second.background);
+  web::MarkRows(win, 0, win.ClientHeight());
+  if (style == kStylePopup) web::PageTitle(static_cast<int>(id), title.c_str());
+  return id;
+}
+
+void MoveWindow(Window window, int x, int y, int width, int height) {
+  Lock hold(msgsys::S().lock);
+  WindowRecord* win = Find(window);
+  if (!win) return;
+  if (msgsys::Place(*win, x, y, width, height)) {
+    web::NativeOf(*win).dirty.assign(static_cast<size_t>(win->ClientHeight()), 1);
+    web::NativeOf(*win).anyDirty = true;
+  }
+  web::Place(*win);
+}
+
+void ShowWindow(Window window, int command) {
+  if (command == kSwShowActive) msgsys::ChangeForeground(window);
+  Window deactivated = 0;
+  {
+    Lock hold(msgsys::S().lock);
+    WindowRecord* win = Find(window);
+    if (!win) return;
+    deactivated = msgsys::ApplyShow(*win, command);
+    if (command != kSwHide && command != kSwMinimize) msgsys::Raise(window);
+    web::PlaceAll();
+  }
+  if (deactivated) msgsys::Notify(deactivated, kWmNcActivate, 0, 0);
+}
+
+void SetForegroundWindow(Window window) {
+  msgsys::ChangeForeground(window);
+  Lock hold(msgsys::S().lock);
+  web::PlaceAll();
+}
+
+void SetWindowRegion(Window window, Region region, int width, int height) {
+  Lock hold(msgsys::S().lock);
+  WindowRecord* win = Find(window);
+  if (!win) return;
+  win->region = region;
+  win->regionWidth = width;
+  win->regionHeight = height;
+  web::Place(*win);
+}
+
+void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth, int srcHeight, int dstX,
+                  int dstY, int dstWidth, int dstHeight) {
+  Lock hold(msgsys::S().lock);
+  WindowRecord* win = Find(window);
+  if (!win) return;
+  const int cw = win->ClientWidth(), ch = win->ClientHeight();
+  if (srcWidth == dstWidth && srcHeight == dstHeight && srcX >= 0 && srcY >= 0 && dstX >= 0 && dstY >= 0 &&
+      dstX + dstWidth <= cw && dstY + dstHeight <= ch && srcX + srcWidth <= 3000 && srcY + srcHeight <= 2400) {
+    // A block copy: rows that are already there are neither copied nor
+    // converted again, so a frame change costs what it changes.
+    const size_t bytes = static_cast<size_t>(dstWidth) * 3;
+    for (int r = 0; r < dstHeight; ++r) {
+      const uint8_t* from = pixels + static_cast<size_t>(srcY + r) * 9000 + static_cast<size_t>(srcX) * 3;
+      uint8_t* to = &win->surface[(static_cast<size_t>(dstY + r) * cw + dstX) * 3];
+      if (std::memcmp(from, to, bytes) == 0) continue;
+      std::memcpy(to, from, bytes);
+      web::MarkRows(*win, dstY + r, 1);
+    }
+    return;
+  }
+  surface::PresentToSurface(win->surface.data(), cw, ch, pixels, srcX, srcY, srcWidth, srcHeight, dstX, dstY,
+                            dstWidth, dstHeight);
+  web::MarkRows(*win, dstY, dstHeight);
+}
+
+void FillWindowRect(Window window, int x, int y, int width, int height, uint32_t colour) {
+  Lock hold(msgsys::S().lock);
+  WindowRecord* win = Find(window);
+  if (!win) return;
+  surface::FillSurface(win->surface.data(), win->ClientWidth(), win->ClientHeight(), x, y, width, height, colour);
+  web::MarkRows(*win, y, height);
+}
+
+void DrawTextOnWindow(Window window, Font font, int x, int y, const char* text, int length, uint32_t colour,
+                      bool opaque, uint32_t background) {
+  Lock hold(msgsys::S().lock);
+  WindowRecord* win = Find(window);
+  if (!win) return;
+  const int cw = win->ClientWidth(), ch = win->ClientHeight();
+  if (cw == 0 || ch == 0) return;
+  textengine::DrawTextOnPixels(win->surface.data(), cw, ch, static_cast<size_t>(cw) * 3, font, x, y, text, length,
+                               colour, opaque, background);
+  web::MarkRows(*win, y, MeasureText(font, text, length).height);
+}
+
+// ---- input ----
+
+Point CursorPosition() { return S().cursor; }
+
+void MoveCursor(int x, int y) {
+  // The system pointer stays where the presenter's hand is: the page draws one
+  // where the core puts it, and the window under it hears of the move.
+  web::PagePointer(x, y);
+  Lock hold(msgsys::S().lock);
+  web::Pointer(msgsys::kPointerMove, x, y);
+}
+
+void SetCursorShape(int cursorId) {
+  if (S().cursorShape == cursorId) return;
+  S().cursorShape = cursorId;
+  web::PageCursor(cursorId);
+}
+
+bool AsyncKeyDown(int virtualKey) { return S().keysDown.count(virtualKey) > 0; }
+
+}  // namespace platform
