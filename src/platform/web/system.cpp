@@ -22,6 +22,15 @@ EM_JS(void, PageFailure, (const char* text), { Module.page.failure(UTF8ToString(
 
 EM_JS(void, PageEnded, (int status), { Module.page.ended(status); });
 
+// The console hears a line only at its end, and the program never exits to
+// flush the rest: a failure's last words would not reach it.
+EM_JS(void, FlushConsole, (), {
+  [1, 2].forEach(function(fd) {
+    var stream = Module.FS.getStream(fd);
+    if (stream && stream.tty) stream.tty.ops.flush(stream.tty);
+  });
+});
+
 }  // namespace
 
 }  // namespace web
@@ -53,6 +62,7 @@ void ExplainFailure(const std::string& text) {
 void EndProcess(int status) {
   std::fflush(stdout);
   std::fflush(stderr);
+  web::FlushConsole();
   web::S().ended = true;
   web::FlushWindows();
   web::PageEnded(status);
