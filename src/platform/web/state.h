@@ -56,6 +56,7 @@ struct State {
   platform::Window nextWindow = 0x100;
   platform::Rect screen{0, 0, 1024, 768};
   platform::Point cursor{0, 0};
+  platform::Point hand{0, 0};  // the presenter's own pointer, as the page last told
   int cursorShape = platform::kIdcArrow;
   std::set<int> keysDown;
   bool boxOpen = false;

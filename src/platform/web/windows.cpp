@@ -40,7 +40,7 @@ EM_JS(void, PagePresent, (int id, const uint8_t* rgba, int width, int height, in
 });
 EM_JS(void, PageTitle, (int id, const char* title), { Module.page.title(id, UTF8ToString(title)); });
 EM_JS(void, PageCursor, (int shape), { Module.page.cursor(shape); });
-EM_JS(void, PagePointer, (int x, int y), { Module.page.pointer(x, y); });
+EM_JS(void, PagePointer, (int x, int y, int shown), { Module.page.pointer(x, y, shown); });
 EM_JS(void, PageFrame, (const char* name), { Module.page.frame(UTF8ToString(name)); });
 
 void MarkRows(WindowRecord& win, int top, int height) {
@@ -136,6 +136,7 @@ void Take(const PageInput& in) {
     Lock hold(msgsys::S().lock);
     switch (in.kind) {
       case PageInput::kPointer:
+        s.hand = {in.b, in.c};
         Pointer(static_cast<msgsys::Pointer>(msgsys::kPointerMove + in.a), in.b, in.c);
         break;
       case PageInput::kKey:
@@ -388,8 +389,10 @@ Point CursorPosition() { return S().cursor; }
 
 void MoveCursor(int x, int y) {
   // The system pointer stays where the presenter's hand is: the page draws one
-  // where the core puts it, and the window under it hears of the move.
-  web::PagePointer(x, y);
+  // where the core puts it, and the window under it hears of the move. Where
+  // the hand is, the drawn one would only double the real one: every frame
+  // shown nudges the pointer there and back.
+  web::PagePointer(x, y, x != S().hand.x || y != S().hand.y);
   Lock hold(msgsys::S().lock);
   web::Pointer(msgsys::kPointerMove, x, y);
 }

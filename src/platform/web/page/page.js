@@ -84,11 +84,11 @@
       var css = { 32513: "text", 32514: "wait", 32515: "crosshair", 32648: "not-allowed", 32649: "pointer" };
       desktop.style.cursor = css[shape] || "default";
     },
-    pointer: function (x, y) {
+    pointer: function (x, y, shown) {
       var r = ratio();
       pointer.style.left = x / r + "px";
       pointer.style.top = y / r + "px";
-      pointer.hidden = false;
+      pointer.hidden = !shown;
     },
     frame: function (name) {
       player.frameName = name;
