@@ -12,7 +12,8 @@
   var scratch = null;
 
   // What a host page or a test can read: the frame shown, presents, the ending.
-  var player = (window.demoPlayer = { frameName: "", ended: false, status: null, presents: 0, lastPresentAt: 0 });
+  var player = (window.demoPlayer = { frameName: "", ended: false, status: null, presents: 0, firstPresentAt: 0,
+    lastPresentAt: 0 });
 
   function ratio() { return window.devicePixelRatio || 1; }
   function screenSize() {
@@ -77,6 +78,7 @@
       c.getContext("2d").putImageData(image, 0, 0, 0, top, width, bottom - top);
       player.presents++;
       player.lastPresentAt = performance.now();
+      if (!player.firstPresentAt) player.firstPresentAt = player.lastPresentAt;
       document.getElementById("loading").hidden = true;
     },
     title: function (id, title) { if (id === mainId || !mainId) document.title = title || "Demo"; },
@@ -84,11 +86,11 @@
       var css = { 32513: "text", 32514: "wait", 32515: "crosshair", 32648: "not-allowed", 32649: "pointer" };
       desktop.style.cursor = css[shape] || "default";
     },
-    pointer: function (x, y) {
+    pointer: function (x, y, shown) {
       var r = ratio();
       pointer.style.left = x / r + "px";
       pointer.style.top = y / r + "px";
-      pointer.hidden = false;
+      pointer.hidden = !shown;
     },
     frame: function (name) {
       player.frameName = name;
@@ -115,14 +117,13 @@
       var chars = Array.from(characters);
       for (var i = 0; i < chars.length; ++i) HEAP32[(advances >> 2) + i] = Math.round(ctx.measureText(chars[i]).width);
     },
-    renderText: function (css, text, xs, baseline, width, height, alpha) {
+    renderGlyph: function (css, character, x, baseline, width, height, alpha) {
       var ctx = context2d(width, height);
       ctx.clearRect(0, 0, width, height);
       ctx.font = css;
       ctx.fillStyle = "#fff";
       ctx.textBaseline = "alphabetic";
-      var chars = Array.from(text);
-      for (var i = 0; i < chars.length; ++i) ctx.fillText(chars[i], HEAP32[(xs >> 2) + i], baseline);
+      ctx.fillText(character, x, baseline);
       var data = ctx.getImageData(0, 0, width, height).data;
       for (var p = 0, n = width * height; p < n; ++p) HEAPU8[alpha + p] = data[p * 4 + 3];
     },
@@ -256,7 +257,11 @@
   var Module = (window.Module = {
     arguments: args,
     page: page,
-    print: function (text) { output.push(text); console.log(text); },
+    print: function (text) {
+      output.push(text);
+      if (output.length > 20) output.shift();
+      console.log(text);
+    },
     printErr: function (text) { console.warn(text); },
     preRun: [function () {
       Module.addRunDependency("demo");
