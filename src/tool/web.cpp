@@ -311,6 +311,11 @@ int RunWeb(const std::vector<std::string>& args) {
     for (const fs::path& input : inputs)
       if (SameFile(target, input))
         throw ToolError{"the page would overwrite '" + Shown(input) + "', which it is made from"};
+    // Browsers hold strings of about 2^29 characters at most (Chromium's limit).
+    if (stored.Total() / 3 * 4 > (int64_t{1} << 29) - 64)
+      std::fprintf(stderr, "demotool web: warning: the content is %" PRId64
+                           " bytes; browsers may refuse to play a page this large (export a site instead)\n",
+                   stored.Total());
     AtomicFile file(target);
     file.Write(html);
     file.Commit(AtomicFile::DefaultMode());
