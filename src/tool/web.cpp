@@ -81,7 +81,8 @@ std::vector<fs::path> PlayerFiles(const fs::path& dir) {
   for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
     const fs::path rel = it->path().lexically_relative(dir);
-    if (!fs::is_regular_file(it->path(), ec) || IsTempLitter(it->path().filename().string()) || rel == kContentName)
+    std::error_code unreadable;  // a dangling link is no file of the player's
+    if (!fs::is_regular_file(it->path(), unreadable) || IsTempLitter(it->path().filename().string()) || rel == kContentName)
       continue;
     files.push_back(rel);
   }
