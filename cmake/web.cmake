@@ -30,9 +30,11 @@ target_link_options(demoplayer PRIVATE
   -sFORCE_FILESYSTEM=1 -sENVIRONMENT=web
   -sEXPORTED_FUNCTIONS=${WEB_EXPORT_LIST}
   -sEXPORTED_RUNTIME_METHODS=FS,addRunDependency,removeRunDependency
-  -sEXIT_RUNTIME=0 --profiling-funcs)
+  -sEXIT_RUNTIME=0)
 set_target_properties(demoplayer PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/web)
 
 file(GLOB WEB_PAGE_FILES CONFIGURE_DEPENDS src/platform/web/page/*)
-add_custom_command(TARGET demoplayer POST_BUILD
+# On every build, not only when the player links: the page changes on its own.
+add_custom_target(web_page ALL
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/web
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${WEB_PAGE_FILES} ${CMAKE_BINARY_DIR}/web/)

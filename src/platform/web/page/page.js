@@ -2,7 +2,9 @@
 "use strict";
 (function () {
   var params = new URLSearchParams(location.search);
-  var inline = window.demoInline || null;
+  // A one-file page carries the player and the content inline; its tag comes
+  // after this script, right before the player's.
+  function inline() { return window.demoInline || null; }
   var desktop = document.getElementById("desktop");
   var pointer = document.getElementById("pointer");
   var canvases = {};
@@ -237,8 +239,8 @@
   // ---- loading ----
   function loadContent() {
     var files;
-    if (inline) {
-      files = Promise.resolve([["demo.dat", decode(inline.content)]]);
+    if (inline()) {
+      files = Promise.resolve([["demo.dat", decode(inline().content)]]);
     } else if (params.get("files")) {
       // Side files (tests): an empty program, so that the player looks beside it.
       var urls = params.get("files").split(",");
@@ -281,5 +283,8 @@
     },
     onAbort: function (what) { showEnd("The player stopped: " + what); },
   });
-  if (inline) Module.wasmBinary = decode(inline.wasm);
+  // Read by the player's script as it starts, once the inline tag has run.
+  Object.defineProperty(Module, "wasmBinary", {
+    get: function () { return inline() ? decode(inline().wasm) : undefined; },
+  });
 })();
