@@ -33,7 +33,15 @@ async function firstFrame(url, runs) {
 async function frameChanges(url, keyCode, steps) {
   const page = await open(url);
   await page.waitForTimeout(300);
-  const result = await page.evaluate(async ([keyCode, steps]) => {
+  // History needs steps to go back over.
+  if (keyCode === 37) await frameSteps(page, 39, steps);
+  const result = await frameSteps(page, keyCode, steps);
+  await page.close();
+  return result;
+}
+
+async function frameSteps(page, keyCode, steps) {
+  return page.evaluate(async ([keyCode, steps]) => {
     const main = document.querySelector('canvas[data-window-class="RXDemo"]');
     const settle = () => new Promise((r) => setTimeout(r, 0));
     const player = [], names = new Set();
@@ -68,8 +76,6 @@ async function frameChanges(url, keyCode, steps) {
     return { player: med(player), present, plain: med(plain), changes: player.length, frames: names.size,
              width: main.width, height: main.height };
   }, [keyCode, steps]);
-  await page.close();
-  return result;
 }
 
 // Frames a second of a chain of "Timer 31" frames, over `seconds`.

@@ -244,7 +244,7 @@ void FlushWindows() {
     const int cw = win.ClientWidth(), ch = win.ClientHeight();
     SizeCanvasPixels(win);
     // Rows far apart go as separate bands: each band is one putImageData.
-    constexpr int kJoinGap = 64;
+    constexpr int kJoinGap = 128;
     int top = -1, bottom = -1;
     auto send = [&] {
       if (top >= 0) PagePresent(static_cast<int>(id), native.rgba.data(), cw, ch, top, bottom);
