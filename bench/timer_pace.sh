@@ -16,26 +16,7 @@ cleanup() {
 trap cleanup EXIT
 
 "$BUILD/demo_gen" "$WORK/demo" --frames 1000 --width "${WIDTH:-640}" --height "${HEIGHT:-480}" >/dev/null
-# Every frame keeps its picture and moves on after "Timer 31"; the last leads back to the first.
-python3 - "$WORK/demo/demoFlow.txt" <<'PY'
-import sys
-path = sys.argv[1]
-lines = open(path, 'rb').read().split(b'\r\n')
-out, frame, first = [], None, None
-for line in lines:
-    if line.startswith(b'~'):
-        frame = line
-        first = first or line[1:]
-        out.append(line)
-    elif frame is None or line.startswith((b'$', b'!')):
-        out.append(line)
-        if line.startswith(b'$'):
-            out.append(b'  ">" Timer 31')
-last = max(i for i, l in enumerate(out) if l == b'  ">" Timer 31')
-out[last] = b'  "' + first + b'" Timer 31'
-# The last line of a flow text is never read: end with an empty one.
-open(path, 'wb').write(b'\r\n'.join(out) + b'\r\n\r\n')
-PY
+"$(dirname "${BASH_SOURCE[0]}")/timer_chain.py" "$WORK/demo/demoFlow.txt"
 
 . "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 

@@ -137,9 +137,7 @@ int RunBundle(const std::vector<std::string>& args) {
   };
   if (!compact) checkSize(programBytes + pad + demo::kPackageHeaderLength + flowLength + stackBytes);
   if (flowLength > 9999999999LL) throw ToolError{"the flow text is too long for the package header"};
-  if (compact && flowLength > demo::kMaxCompactFlowBytes)
-    throw ToolError{"the flow text is " + std::to_string(flowLength) + " bytes; a compact demo holds at most " +
-                    std::to_string(demo::kMaxCompactFlowBytes) + " (bundle it with --raw)"};
+  if (compact) CheckCompactFlowFits(pkg, " (bundle it with --raw)");
   const int64_t stackFileBytes = pkg.compactStack ? stackBytes : platform::FileSize(pkg.stackPath) - pkg.stackBase;
   if (stackFileBytes > stackBytes)
     std::fprintf(stderr, "demotool bundle: warning: the stack ends in %" PRId64 " bytes that make no whole tile; left out\n",
@@ -153,18 +151,13 @@ int RunBundle(const std::vector<std::string>& args) {
   CopyRange(program.string(), 0, programBytes, file);
   // A player ending in a marker's first bytes would hide the marker from the scan.
   if (pad) file.Write(std::string_view("\0", 1));
-  char header[80];
   int64_t storedFlow = flowLength, storedStack = stackBytes;
   if (compact) {
-    const std::string packedFlow = CompressText(ReadFlowText(pkg));
-    storedFlow = static_cast<int64_t>(packedFlow.size());
-    std::snprintf(header, sizeof header, "\r\n%06d %06d %010" PRId64 " %010" PRId64 "\r\n", pkg.frameWidth,
-                  pkg.frameHeight, flowLength, storedFlow);
-    file.Write(demo::CompactContentMarker());
-    file.Write(header);
-    file.Write(packedFlow);
-    storedStack = WriteCompactStack(pkg, tiles, file);
+    const CompactContent stored = WriteCompactContent(pkg, tiles, file);
+    storedFlow = stored.storedFlow;
+    storedStack = stored.storedStack;
   } else {
+    char header[80];
     std::snprintf(header, sizeof header, "\r\n%06d %06d %010" PRId64 "\r\n", pkg.frameWidth, pkg.frameHeight, flowLength);
     file.Write(demo::ContentMarker());
     file.Write(header);

@@ -19,6 +19,7 @@ int RunBundle(const std::vector<std::string>& args);
 int RunLint(const std::vector<std::string>& args);
 int RunRecord(const std::vector<std::string>& args);
 int RunMap(const std::vector<std::string>& args);
+int RunWeb(const std::vector<std::string>& args);
 
 // demotool unpack as a routine: `demo`'s storyboard and pictures into `out`.
 // Like the player, it works from inside the demo's folder and stays there.
@@ -38,5 +39,6 @@ extern const char* const kBundleUsage;
 extern const char* const kLintUsage;
 extern const char* const kRecordUsage;
 extern const char* const kMapUsage;
+extern const char* const kWebUsage;
 
 }  // namespace demotool

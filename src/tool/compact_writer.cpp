@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -91,6 +93,31 @@ int64_t WriteCompactStack(const demo::DemoPackage& package, int64_t tiles, Atomi
   out.Write(head);
   for (const std::string& block : packed) out.Write(block);
   return at;
+}
+
+int64_t CompactContent::Total() const { return demo::kCompactHeaderLength + storedFlow + storedStack; }
+
+void CheckCompactFlowFits(const demo::DemoPackage& package, const std::string& advice) {
+  const int64_t flowLength = package.flowEnd - package.flowStart;
+  if (flowLength > demo::kMaxCompactFlowBytes)
+    throw ToolError{"the flow text is " + std::to_string(flowLength) + " bytes; a compact demo holds at most " +
+                    std::to_string(demo::kMaxCompactFlowBytes) + advice};
+}
+
+CompactContent WriteCompactContent(const demo::DemoPackage& package, int64_t tiles, AtomicFile& out) {
+  CheckCompactFlowFits(package);
+  CompactContent stored;
+  stored.flowText = package.flowEnd - package.flowStart;
+  const std::string packedFlow = CompressText(ReadFlowText(package));
+  stored.storedFlow = static_cast<int64_t>(packedFlow.size());
+  char header[80];
+  std::snprintf(header, sizeof header, "\r\n%06d %06d %010" PRId64 " %010" PRId64 "\r\n", package.frameWidth,
+                package.frameHeight, stored.flowText, stored.storedFlow);
+  out.Write(demo::CompactContentMarker());
+  out.Write(header);
+  out.Write(packedFlow);
+  stored.storedStack = WriteCompactStack(package, tiles, out);
+  return stored;
 }
 
 int64_t WriteRawStack(const demo::DemoPackage& package, int64_t tiles, AtomicFile& out) {

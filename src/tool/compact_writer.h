@@ -27,6 +27,23 @@ std::string CompressText(std::string_view text);
 // end of `out`; returns the bytes written.
 int64_t WriteCompactStack(const demo::DemoPackage& package, int64_t tiles, AtomicFile& out);
 
+// What WriteCompactContent stored, in bytes.
+struct CompactContent {
+  int64_t flowText = 0;    // the flow text as read
+  int64_t storedFlow = 0;  // ... compressed
+  int64_t storedStack = 0;
+  int64_t Total() const;  // header included
+};
+
+// Throws ToolError when the package's flow text is too long for the compact
+// form; `advice` is added to the message.
+void CheckCompactFlowFits(const demo::DemoPackage& package, const std::string& advice = "");
+
+// Writes the package's whole content as a compact self-contained demo carries
+// it behind the player program: marker, header, compressed flow text and
+// compact stack, at the current end of `out`.
+CompactContent WriteCompactContent(const demo::DemoPackage& package, int64_t tiles, AtomicFile& out);
+
 // Writes the package's tiles (either form) raw; returns the bytes written.
 int64_t WriteRawStack(const demo::DemoPackage& package, int64_t tiles, AtomicFile& out);
 

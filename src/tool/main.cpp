@@ -33,6 +33,8 @@ const Command kCommands[] = {
      demotool::RunUnpack},
     {"bundle", "append a demo to a player program: one self-contained demo file", &demotool::kBundleUsage,
      demotool::RunBundle},
+    {"web", "a static web site, or one HTML file, that plays a demo in a browser", &demotool::kWebUsage,
+     demotool::RunWeb},
     {"lint", "check a demo for what the player would reject or never reach", &demotool::kLintUsage,
      demotool::RunLint},
     {"map", "one HTML page of the whole demo: thumbnails with live hotspots, actions, findings, notes",

@@ -39,16 +39,28 @@ Scheduler& Sch() {
 
 // Waits in the browser for `ms` milliseconds (-1: until woken); the page's
 // input wakes it at once through Module.demoWake.
+// No wait at all goes through a message to the page itself: a chain of
+// zero-delay timeouts would be held to 4 ms each.
 EM_ASYNC_JS(void, WaitInBrowser, (int ms), {
   await new Promise(function(resolve) {
     var timer = 0;
     var done = function() {
+      // A wake or a message meant for an earlier wait finds another one here.
+      if (Module.demoWake !== done) return;
       if (timer) clearTimeout(timer);
       Module.demoWake = null;
       resolve();
     };
-    if (ms >= 0) timer = setTimeout(done, ms);
     Module.demoWake = done;
+    if (ms > 0) {
+      timer = setTimeout(done, ms);
+    } else if (ms == 0) {
+      if (!Module.demoYield) {
+        Module.demoYield = new MessageChannel();
+        Module.demoYield.port1.onmessage = function() { if (Module.demoWake) Module.demoWake(); };
+      }
+      Module.demoYield.port2.postMessage(0);
+    }
   });
 });
 
@@ -106,7 +118,8 @@ bool RunReady(int64_t now) {
 }
 
 // How long the browser may keep the page: 0 when a fibre can run, -1 when
-// only input can bring work.
+// only input can bring work. Rounded down, since timeouts fire late, not
+// early: the last part of a millisecond passes in zero-delay waits.
 int WaitMilliseconds(int64_t now) {
   int64_t soonest = -1;
   for (Fibre* f : Sch().fibres) {
@@ -114,7 +127,7 @@ int WaitMilliseconds(int64_t now) {
     if (f->deadline >= 0 && (soonest < 0 || f->deadline < soonest)) soonest = f->deadline;
   }
   if (soonest < 0) return -1;
-  return static_cast<int>((std::max<int64_t>(0, soonest - now) + 999) / 1000);
+  return static_cast<int>(std::max<int64_t>(0, soonest - now) / 1000);
 }
 
 [[noreturn]] void Schedule() {

@@ -56,12 +56,16 @@ struct State {
   platform::Window nextWindow = 0x100;
   platform::Rect screen{0, 0, 1024, 768};
   platform::Point cursor{0, 0};
-  platform::Point hand{0, 0};  // the presenter's own pointer, as the page last told
+  platform::Point hand{0, 0};  // where the presenter's own pointer was last seen
+  bool pointerDrawn = false;
   int cursorShape = platform::kIdcArrow;
   std::set<int> keysDown;
   bool boxOpen = false;
   bool ended = false;
   std::string shownName;  // the frame name the page last heard of
+  // Milliseconds spent bringing pixels to the canvases (copy, conversion,
+  // putImageData), for the benchmark to set against a plain putImageData.
+  double presentMs = 0;
 };
 
 State& S();

@@ -3,7 +3,8 @@
 // Only DejaVu Sans and Liberation Sans (regular and bold) are shipped, so a
 // demo looks the same on every machine; faces map to them as fontconfig maps
 // them on a Linux desktop that has just these two. Advances are whole pixels
-// per character, and coverage is blended in here, as the Linux player does.
+// per character, and each character's coverage is drawn once and blended in
+// here, as the Linux player does with FreeType's.
 #include <emscripten.h>
 
 #include <algorithm>
@@ -28,19 +29,26 @@ constexpr Family kDejaVu{"DejaVu Sans", 1901, 483};
 constexpr Family kLiberation{"Liberation Sans", 1854, 434};
 constexpr int kUnitsPerEm = 2048;
 
+struct Glyph {
+  bool loaded = false;
+  int left = 0, top = 0, width = 0, rows = 0;  // the inked box, from the pen and the baseline
+  std::vector<uint8_t> alpha;                 // width * rows coverage values
+};
+
 struct FontObject {
   std::string css;  // the canvas font
   int cellHeight = 0, ascent = 0;
   std::array<int, 256> advances{};
+  std::array<Glyph, 256> glyphs;
 };
 
 EM_JS(void, MeasureAll, (const char* css, const char* characters, int* advances), {
   Module.page.measureAll(UTF8ToString(css), UTF8ToString(characters), advances);
 });
 
-EM_JS(void, RenderText, (const char* css, const char* text, const int* xs, int baseline, int width, int height,
-                         uint8_t* alpha), {
-  Module.page.renderText(UTF8ToString(css), UTF8ToString(text), xs, baseline, width, height, alpha);
+EM_JS(void, RenderGlyph, (const char* css, const char* character, int x, int baseline, int width, int height,
+                          uint8_t* alpha), {
+  Module.page.renderGlyph(UTF8ToString(css), UTF8ToString(character), x, baseline, width, height, alpha);
 });
 
 std::string Lower(const std::string& s) {
@@ -86,6 +94,38 @@ int64_t WidthOf(const FontObject& f, const char* text, int length) {
   return width;
 }
 
+// A character's coverage, drawn once by the browser on a canvas with room for
+// overhangs on every side, and kept trimmed to its inked box.
+const Glyph& GlyphOf(FontObject& f, unsigned char c) {
+  Glyph& g = f.glyphs[c];
+  if (g.loaded) return g;
+  g.loaded = true;
+  const int pad = f.cellHeight;
+  const int width = f.advances[c] + 2 * pad, height = f.cellHeight + 2 * pad;
+  std::vector<uint8_t> canvas(static_cast<size_t>(width) * height);
+  std::string character;
+  AppendUtf8(character, Drawn(c));
+  RenderGlyph(f.css.c_str(), character.c_str(), pad, pad + f.ascent, width, height, canvas.data());
+  int x0 = width, x1 = 0, y0 = height, y1 = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (canvas[static_cast<size_t>(y) * width + x]) {
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x + 1);
+        y0 = std::min(y0, y);
+        y1 = std::max(y1, y + 1);
+      }
+  if (x0 >= x1) return g;
+  g.left = x0 - pad;
+  g.top = pad + f.ascent - y0;
+  g.width = x1 - x0;
+  g.rows = y1 - y0;
+  g.alpha.resize(static_cast<size_t>(g.width) * g.rows);
+  for (int y = 0; y < g.rows; ++y)
+    std::copy_n(&canvas[static_cast<size_t>(y0 + y) * width + x0], g.width, &g.alpha[static_cast<size_t>(y) * g.width]);
+  return g;
+}
+
 void Blend(uint8_t* p, const uint8_t bgr[3], int a) {
   for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>((p[c] * (255 - a) + bgr[c] * a + 127) / 255);
 }
@@ -94,12 +134,11 @@ void Blend(uint8_t* p, const uint8_t bgr[3], int a) {
 
 void DrawTextOnPixels(uint8_t* pixels, int width, int height, size_t stride, platform::Font font, int x, int y,
                       const char* text, int length, uint32_t colour, bool opaque, uint32_t background) {
-  const FontObject* f = ObjectOf(font);
+  FontObject* f = ObjectOf(font);
   if (!pixels || !text || length <= 0 || !f) return;
-  const int64_t textWidth = WidthOf(*f, text, length);
   if (opaque) {
     const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
-    const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(x) + textWidth, width);
+    const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(x) + WidthOf(*f, text, length), width);
     const int64_t y1 = std::min<int64_t>(static_cast<int64_t>(y) + f->cellHeight, height);
     const uint8_t bg[3] = {static_cast<uint8_t>(background >> 16), static_cast<uint8_t>(background >> 8),
                            static_cast<uint8_t>(background)};
@@ -108,40 +147,31 @@ void DrawTextOnPixels(uint8_t* pixels, int width, int height, size_t stride, pla
       for (int64_t c = x0; c < x1; ++c, p += 3) std::copy(bg, bg + 3, p);
     }
   }
-  // Only what can land on the pixels is drawn: the characters whose cells
-  // start left of the right edge, on a canvas with room for overhangs.
-  const int pad = f->cellHeight;
-  if (static_cast<int64_t>(y) + f->cellHeight + pad <= 0 || y - pad >= height) return;
-  std::string drawn;
-  std::vector<int> xs;
-  int64_t pen = 0;
-  for (int i = 0; i < length && x + pen < width; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (x + pen + f->advances[c] + pad > 0) {
-      AppendUtf8(drawn, Drawn(c));
-      xs.push_back(static_cast<int>(pen));
-    }
-    pen += f->advances[c];
-  }
-  if (xs.empty()) return;
-  const int64_t first = xs.front();
-  for (int& at : xs) at = static_cast<int>(at - first + pad);
-  const int64_t left = x + first - pad, top = static_cast<int64_t>(y) - pad;
-  const int canvasWidth = static_cast<int>(std::min<int64_t>(pen - first + 2 * pad, width - left));
-  const int canvasHeight = f->cellHeight + 2 * pad;
-  if (canvasWidth <= 0) return;
-  std::vector<uint8_t> alpha(static_cast<size_t>(canvasWidth) * canvasHeight);
-  RenderText(f->css.c_str(), drawn.c_str(), xs.data(), pad + f->ascent, canvasWidth, canvasHeight, alpha.data());
   const uint8_t fg[3] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
                          static_cast<uint8_t>(colour)};
-  for (int r = 0; r < canvasHeight; ++r) {
-    const int64_t py = top + r;
-    if (py < 0 || py >= height) continue;
-    for (int c = 0; c < canvasWidth; ++c) {
-      const int64_t px = left + c;
-      const uint8_t a = alpha[static_cast<size_t>(r) * canvasWidth + c];
-      if (px < 0 || px >= width || a == 0) continue;
-      Blend(pixels + static_cast<size_t>(py) * stride + static_cast<size_t>(px) * 3, fg, a);
+  const int64_t baseline = static_cast<int64_t>(y) + f->ascent;
+  int64_t pen = x;
+  for (int i = 0; i < length && pen < width; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const int64_t advance = f->advances[c];
+    // Characters wholly left of the pixels are only counted, never drawn.
+    if (pen + advance + f->cellHeight <= 0) {
+      pen += advance;
+      continue;
+    }
+    const Glyph& g = GlyphOf(*f, c);
+    const int64_t gx = pen + g.left, gy = baseline - g.top;
+    pen += advance;
+    if (gx >= width || gx + g.width <= 0 || gy >= height || gy + g.rows <= 0) continue;
+    for (int r = 0; r < g.rows; ++r) {
+      const int64_t py = gy + r;
+      if (py < 0 || py >= height) continue;
+      const uint8_t* a = g.alpha.data() + static_cast<size_t>(r) * g.width;
+      for (int col = 0; col < g.width; ++col) {
+        const int64_t px = gx + col;
+        if (px < 0 || px >= width || a[col] == 0) continue;
+        Blend(pixels + static_cast<size_t>(py) * stride + static_cast<size_t>(px) * 3, fg, a[col]);
+      }
     }
   }
 }

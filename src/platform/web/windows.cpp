@@ -8,6 +8,7 @@
 #include <emscripten.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/core_messages.h"
@@ -43,14 +44,51 @@ EM_JS(void, PageCursor, (int shape), { Module.page.cursor(shape); });
 EM_JS(void, PagePointer, (int x, int y, int shown), { Module.page.pointer(x, y, shown); });
 EM_JS(void, PageFrame, (const char* name), { Module.page.frame(UTF8ToString(name)); });
 
+// memcmp in WebAssembly goes a byte at a time; rows are compared a word at a time.
+bool SameBytes(const uint8_t* a, const uint8_t* b, size_t bytes) {
+  size_t i = 0;
+  for (; i + 8 <= bytes; i += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) return false;
+  }
+  for (; i < bytes; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// One row of BGR pixels as the canvas takes them: R, G, B, then opaque alpha.
+void ConvertRow(const uint8_t* in, uint8_t* out, int width) {
+  for (int x = 0; x < width; ++x, in += 3, out += 4) {
+    const uint32_t pixel = 0xFF000000u | in[2] | (in[1] << 8) | (static_cast<uint32_t>(in[0]) << 16);
+    std::memcpy(out, &pixel, 4);
+  }
+}
+
+// Rows to send: kConvert ones need converting first; kConverted ones were
+// converted as they were copied.
+enum RowState : uint8_t { kClean = 0, kConvert = 1, kConverted = 2 };
+
+// The canvas pixels of a window, sized to its client area (a resize starts
+// them over, all to be converted).
+void SizeCanvasPixels(WindowRecord& win) {
+  WebNative& native = NativeOf(win);
+  const size_t pixels = static_cast<size_t>(win.ClientWidth()) * win.ClientHeight();
+  if (native.rgba.size() == pixels * 4 && native.dirty.size() == static_cast<size_t>(win.ClientHeight())) return;
+  native.rgba.assign(pixels * 4, 255);
+  native.dirty.assign(static_cast<size_t>(win.ClientHeight()), kConvert);
+  native.anyDirty = true;
+}
+
 void MarkRows(WindowRecord& win, int top, int height) {
+  SizeCanvasPixels(win);
   WebNative& native = NativeOf(win);
   const int ch = win.ClientHeight();
-  native.dirty.resize(static_cast<size_t>(ch), 1);
   top = std::max(0, top);
   const int bottom = std::min(ch, top + std::max(0, height));
   if (top >= bottom) return;
-  std::fill(native.dirty.begin() + top, native.dirty.begin() + bottom, 1);
+  std::fill(native.dirty.begin() + top, native.dirty.begin() + bottom, kConvert);
   native.anyDirty = true;
 }
 
@@ -137,6 +175,7 @@ void Take(const PageInput& in) {
     switch (in.kind) {
       case PageInput::kPointer:
         s.hand = {in.b, in.c};
+        s.pointerDrawn = false;  // the page hides it when the hand moves
         Pointer(static_cast<msgsys::Pointer>(msgsys::kPointerMove + in.a), in.b, in.c);
         break;
       case PageInput::kKey:
@@ -193,6 +232,7 @@ void TakeInput() {
 }
 
 void FlushWindows() {
+  const double start = emscripten_get_now();
   Lock hold(msgsys::S().lock);
   for (auto& [windowId, win] : msgsys::S().windows) {
     if (win.passive) continue;
@@ -202,27 +242,19 @@ void FlushWindows() {
     if (!native.anyDirty) continue;
     native.anyDirty = false;
     const int cw = win.ClientWidth(), ch = win.ClientHeight();
-    const size_t pixels = static_cast<size_t>(cw) * ch;
-    if (native.rgba.size() != pixels * 4) {
-      native.rgba.assign(pixels * 4, 255);
-      native.dirty.assign(static_cast<size_t>(ch), 1);
-    }
+    SizeCanvasPixels(win);
     // Rows far apart go as separate bands: each band is one putImageData.
-    constexpr int kJoinGap = 16;
+    constexpr int kJoinGap = 128;
     int top = -1, bottom = -1;
     auto send = [&] {
       if (top >= 0) PagePresent(static_cast<int>(id), native.rgba.data(), cw, ch, top, bottom);
     };
     for (int y = 0; y < ch; ++y) {
-      if (!native.dirty[static_cast<size_t>(y)]) continue;
-      native.dirty[static_cast<size_t>(y)] = 0;
-      const uint8_t* in = &win.surface[static_cast<size_t>(y) * cw * 3];
-      uint8_t* out = &native.rgba[static_cast<size_t>(y) * cw * 4];
-      for (int x = 0; x < cw; ++x, in += 3, out += 4) {
-        out[0] = in[2];
-        out[1] = in[1];
-        out[2] = in[0];
-      }
+      const uint8_t state = native.dirty[static_cast<size_t>(y)];
+      if (state == kClean) continue;
+      native.dirty[static_cast<size_t>(y)] = kClean;
+      if (state == kConvert)
+        ConvertRow(&win.surface[static_cast<size_t>(y) * cw * 3], &native.rgba[static_cast<size_t>(y) * cw * 4], cw);
       if (top >= 0 && y - bottom > kJoinGap) {
         send();
         top = -1;
@@ -232,6 +264,7 @@ void FlushWindows() {
     }
     send();
   }
+  S().presentMs += emscripten_get_now() - start;
 }
 
 }  // namespace web
@@ -252,6 +285,7 @@ EMSCRIPTEN_KEEPALIVE void web_viewport(int width, int height) {
 EMSCRIPTEN_KEEPALIVE void web_focus(int gained) { web::S().input.push_back({web::PageInput::kFocus, gained}); }
 EMSCRIPTEN_KEEPALIVE void web_restore() { web::S().input.push_back({web::PageInput::kRestore}); }
 EMSCRIPTEN_KEEPALIVE void web_box_closed() { web::S().input.push_back({web::PageInput::kBoxClosed}); }
+EMSCRIPTEN_KEEPALIVE double web_present_ms() { return web::S().presentMs; }
 // Before the program starts: the screen it starts on.
 EMSCRIPTEN_KEEPALIVE void web_set_screen(int width, int height) { web::S().screen = {0, 0, width, height}; }
 
@@ -301,10 +335,7 @@ void MoveWindow(Window window, int x, int y, int width, int height) {
   Lock hold(msgsys::S().lock);
   WindowRecord* win = Find(window);
   if (!win) return;
-  if (msgsys::Place(*win, x, y, width, height)) {
-    web::NativeOf(*win).dirty.assign(static_cast<size_t>(win->ClientHeight()), 1);
-    web::NativeOf(*win).anyDirty = true;
-  }
+  msgsys::Place(*win, x, y, width, height);
   web::Place(*win);
 }
 
@@ -340,21 +371,34 @@ void SetWindowRegion(Window window, Region region, int width, int height) {
 
 void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth, int srcHeight, int dstX,
                   int dstY, int dstWidth, int dstHeight) {
+  const double start = emscripten_get_now();
   Lock hold(msgsys::S().lock);
   WindowRecord* win = Find(window);
   if (!win) return;
   const int cw = win->ClientWidth(), ch = win->ClientHeight();
+  struct Timed {
+    double start;
+    ~Timed() { S().presentMs += emscripten_get_now() - start; }
+  } timed{start};
   if (srcWidth == dstWidth && srcHeight == dstHeight && srcX >= 0 && srcY >= 0 && dstX >= 0 && dstY >= 0 &&
       dstX + dstWidth <= cw && dstY + dstHeight <= ch && srcX + srcWidth <= 3000 && srcY + srcHeight <= 2400) {
     // A block copy: rows that are already there are neither copied nor
-    // converted again, so a frame change costs what it changes.
+    // converted again, and changed ones are converted as they are copied,
+    // so a frame change costs what it changes.
+    web::SizeCanvasPixels(*win);
+    web::WebNative& native = web::NativeOf(*win);
     const size_t bytes = static_cast<size_t>(dstWidth) * 3;
     for (int r = 0; r < dstHeight; ++r) {
       const uint8_t* from = pixels + static_cast<size_t>(srcY + r) * 9000 + static_cast<size_t>(srcX) * 3;
-      uint8_t* to = &win->surface[(static_cast<size_t>(dstY + r) * cw + dstX) * 3];
-      if (std::memcmp(from, to, bytes) == 0) continue;
+      const size_t row = static_cast<size_t>(dstY + r);
+      uint8_t* to = &win->surface[(row * cw + dstX) * 3];
+      if (web::SameBytes(from, to, bytes)) continue;
       std::memcpy(to, from, bytes);
-      web::MarkRows(*win, dstY + r, 1);
+      if (native.dirty[row] != web::kConvert) {
+        web::ConvertRow(from, &native.rgba[(row * cw + dstX) * 4], dstWidth);
+        native.dirty[row] = web::kConverted;
+      }
+      native.anyDirty = true;
     }
     return;
   }
@@ -389,10 +433,12 @@ Point CursorPosition() { return S().cursor; }
 
 void MoveCursor(int x, int y) {
   // The system pointer stays where the presenter's hand is: the page draws one
-  // where the core puts it, and the window under it hears of the move. Where
-  // the hand is, the drawn one would only double the real one: every frame
-  // shown nudges the pointer there and back.
-  web::PagePointer(x, y, x != S().hand.x || y != S().hand.y);
+  // where the core puts it (but not for the nudge after each frame, which
+  // stays within a pixel of the hand), and the window under it hears of the move.
+  web::State& s = S();
+  const bool drawn = std::abs(x - s.hand.x) > 1 || std::abs(y - s.hand.y) > 1;
+  if (drawn || s.pointerDrawn) web::PagePointer(x, y, drawn);
+  s.pointerDrawn = drawn;
   Lock hold(msgsys::S().lock);
   web::Pointer(msgsys::kPointerMove, x, y);
 }

@@ -2,7 +2,9 @@
 "use strict";
 (function () {
   var params = new URLSearchParams(location.search);
-  var inline = window.demoInline || null;
+  // A one-file page carries the player and the content inline; its tag comes
+  // after this script, right before the player's.
+  function inline() { return window.demoInline || null; }
   var desktop = document.getElementById("desktop");
   var pointer = document.getElementById("pointer");
   var canvases = {};
@@ -12,7 +14,8 @@
   var scratch = null;
 
   // What a host page or a test can read: the frame shown, presents, the ending.
-  var player = (window.demoPlayer = { frameName: "", ended: false, status: null, presents: 0, lastPresentAt: 0 });
+  var player = (window.demoPlayer = { frameName: "", ended: false, status: null, presents: 0, firstPresentAt: 0,
+    lastPresentAt: 0 });
 
   function ratio() { return window.devicePixelRatio || 1; }
   function screenSize() {
@@ -77,6 +80,7 @@
       c.getContext("2d").putImageData(image, 0, 0, 0, top, width, bottom - top);
       player.presents++;
       player.lastPresentAt = performance.now();
+      if (!player.firstPresentAt) player.firstPresentAt = player.lastPresentAt;
       document.getElementById("loading").hidden = true;
     },
     title: function (id, title) { if (id === mainId || !mainId) document.title = title || "Demo"; },
@@ -115,14 +119,13 @@
       var chars = Array.from(characters);
       for (var i = 0; i < chars.length; ++i) HEAP32[(advances >> 2) + i] = Math.round(ctx.measureText(chars[i]).width);
     },
-    renderText: function (css, text, xs, baseline, width, height, alpha) {
+    renderGlyph: function (css, character, x, baseline, width, height, alpha) {
       var ctx = context2d(width, height);
       ctx.clearRect(0, 0, width, height);
       ctx.font = css;
       ctx.fillStyle = "#fff";
       ctx.textBaseline = "alphabetic";
-      var chars = Array.from(text);
-      for (var i = 0; i < chars.length; ++i) ctx.fillText(chars[i], HEAP32[(xs >> 2) + i], baseline);
+      ctx.fillText(character, x, baseline);
       var data = ctx.getImageData(0, 0, width, height).data;
       for (var p = 0, n = width * height; p < n; ++p) HEAPU8[alpha + p] = data[p * 4 + 3];
     },
@@ -236,8 +239,8 @@
   // ---- loading ----
   function loadContent() {
     var files;
-    if (inline) {
-      files = Promise.resolve([["demo.dat", decode(inline.content)]]);
+    if (inline()) {
+      files = Promise.resolve([["demo.dat", decode(inline().content)]]);
     } else if (params.get("files")) {
       // Side files (tests): an empty program, so that the player looks beside it.
       var urls = params.get("files").split(",");
@@ -256,7 +259,11 @@
   var Module = (window.Module = {
     arguments: args,
     page: page,
-    print: function (text) { output.push(text); console.log(text); },
+    print: function (text) {
+      output.push(text);
+      if (output.length > 20) output.shift();
+      console.log(text);
+    },
     printErr: function (text) { console.warn(text); },
     preRun: [function () {
       Module.addRunDependency("demo");
@@ -276,5 +283,8 @@
     },
     onAbort: function (what) { showEnd("The player stopped: " + what); },
   });
-  if (inline) Module.wasmBinary = decode(inline.wasm);
+  // Read by the player's script as it starts, once the inline tag has run.
+  Object.defineProperty(Module, "wasmBinary", {
+    get: function () { return inline() ? decode(inline().wasm) : undefined; },
+  });
 })();
