@@ -31,33 +31,17 @@ fi
 rm -rf "$SHOTS"
 mkdir -p "$SHOTS"
 
-has_web() { ! "$TOOL" web 2>&1 | grep -q "unknown command 'web'"; }
-
-# A site: the player, the demo and its fonts. Until demotool web exists, put together by hand
-# from a bundle without player bytes, with the system's TTF fonts under the names the page asks for.
+# A site as demotool web writes it: the player, the demo as demo.dat and its fonts.
 make_site() {  # SRC SITE
-  if has_web; then
-    "$TOOL" web "$1" -o "$2" >"$WORK/web.out" 2>&1 || { cat "$WORK/web.out"; return 1; }
-    return
-  fi
-  mkdir -p "$2/fonts" && cp -r "$HOST/web/." "$2/" || return 1
-  : >"$WORK/empty"
-  "$TOOL" bundle "$1" --player "$WORK/empty" -o "$2/demo.dat" >"$WORK/bundle.out" 2>&1 || { cat "$WORK/bundle.out"; return 1; }
-  local f
-  for f in dejavu/DejaVuSans dejavu/DejaVuSans-Bold liberation2/LiberationSans-Regular liberation2/LiberationSans-Bold; do
-    cp "/usr/share/fonts/truetype/$f.ttf" "$2/fonts/${f#*/}.woff2" || return 1
-  done
+  "$TOOL" web "$1" -o "$2" >"$WORK/web.out" 2>&1 || { cat "$WORK/web.out"; return 1; }
 }
 
 ROOT=$WORK/root
 mkdir -p "$ROOT"
 make_site "$HOST/sample" "$ROOT/site" || die "making the sample's site"
-SINGLE=
-if has_web; then
-  "$TOOL" web "$HOST/sample" -o "$WORK/single.html" --single-file >"$WORK/single.out" 2>&1 ||
-    die "demotool web --single-file: $(cat "$WORK/single.out")"
-  SINGLE=$WORK/single.html
-fi
+SINGLE=$WORK/single.html
+"$TOOL" web "$HOST/sample" -o "$SINGLE" --single-file >"$WORK/single.out" 2>&1 ||
+  die "demotool web --single-file: $(cat "$WORK/single.out")"
 
 PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 python3 -m http.server --bind 127.0.0.1 --directory "$ROOT" "$PORT" >"$WORK/server.log" 2>&1 &
