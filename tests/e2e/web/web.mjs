@@ -371,6 +371,19 @@ async function splashKeys() {
   await t.close();
 }
 
+// Content that never arrives ends the demo as a failure does, for the presenter and the host page.
+async function missingContent() {
+  section = "missing content";
+  const t = await Tab.open(site("?demo=missing.dat"));
+  const ended = await t.ended();
+  const end = await t.ev(() => ({ event: window.__end, status: demoPlayer.status, shown: !document.getElementById("end").hidden,
+    text: document.getElementById("end-text").textContent }));
+  check("a demo that cannot be fetched ends with status 1, a demoend event and the reason on the end screen",
+    ended && end.status === 1 && end.shown && /could not be loaded.*missing\.dat/.test(end.text) && end.event?.status === 1 && end.event.text === end.text,
+    JSON.stringify(end));
+  await t.close();
+}
+
 // ---- a host page embedding the player hears of its frames ----
 async function embedded() {
   section = "iframe";
@@ -544,7 +557,7 @@ async function hostile() {
 }
 
 const only = process.env.WEB_E2E_ONLY;  // one part, when working on it
-const parts = { walkFromSplash, deepLinks, splashKeys, embedded, viewportChange, singleFile, hostile };
+const parts = { walkFromSplash, deepLinks, splashKeys, missingContent, embedded, viewportChange, singleFile, hostile };
 await launch();
 try {
   for (const [name, part] of Object.entries(parts)) {
