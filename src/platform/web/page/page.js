@@ -33,11 +33,17 @@
       return r.arrayBuffer();
     }).then(function (b) { return new Uint8Array(b); });
   }
-  function showEnd(text) {
+  // Every ending, the player's own or the page's (content that would not load,
+  // a player that aborted), reaches the presenter and the host page alike.
+  function finish(status, text) {
+    if (player.ended) return;
+    player.ended = true;
+    player.status = status;
     document.getElementById("loading").hidden = true;
     document.getElementById("end-text").textContent = text;
     document.getElementById("end").hidden = false;
     document.getElementById("again").focus();
+    window.dispatchEvent(new CustomEvent("demoend", { detail: { status: status, text: text } }));
   }
 
   // The frame a link names (#frame=NAME) is the start frame, as the native
@@ -107,11 +113,7 @@
     },
     failure: function (text) { failureText = text; },
     ended: function (status) {
-      player.ended = true;
-      player.status = status;
-      var text = status === 0 ? "The demo has ended." : failureText || output.slice(-3).join("\n") || "The demo has stopped.";
-      showEnd(text);
-      window.dispatchEvent(new CustomEvent("demoend", { detail: { status: status, text: text } }));
+      finish(status, status === 0 ? "The demo has ended." : failureText || output.slice(-3).join("\n") || "The demo has stopped.");
     },
     measureAll: function (css, characters, advances) {
       var ctx = context2d(1, 1);
@@ -273,7 +275,7 @@
         Module.FS.chdir("/demo");
         Module.removeRunDependency("demo");
       }).catch(function (err) {
-        showEnd("The demo could not be loaded: " + err.message);
+        finish(1, "The demo could not be loaded: " + err.message);
       });
     }],
     onRuntimeInitialized: function () {
@@ -281,7 +283,7 @@
       Module._web_set_screen(s[0], s[1]);
       desktop.focus();
     },
-    onAbort: function (what) { showEnd("The player stopped: " + what); },
+    onAbort: function (what) { finish(1, "The player stopped: " + what); },
   });
   // Read by the player's script as it starts, once the inline tag has run.
   Object.defineProperty(Module, "wasmBinary", {
