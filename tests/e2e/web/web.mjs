@@ -163,6 +163,15 @@ function render(frame, after) {
   }
   return file;
 }
+// A shot by the headless native player on the sample: native(NAME, SCRIPT, START_FRAME) gives its path.
+function native(name, script, start) {
+  const dir = path.join(shots, "native");
+  fs.mkdirSync(dir, { recursive: true });
+  fs.writeFileSync(path.join(dir, name + ".txt"), script);
+  const out = execFileSync(tool, ["run", "--screen", "1280,1024", "--script", path.join(dir, name + ".txt"), "--shots", dir, "--", start], { cwd: sample, encoding: "utf8" });
+  fs.writeFileSync(path.join(dir, name + ".out"), out);
+  return path.join(dir, name + ".png");
+}
 const site = (rest = "") => `${base}site/index.html${rest}`;
 const frameLines = (out) => [...out.matchAll(/Frame -?\d+: (\S+)/g)].map((m) => m[1]);
 const uniq = (a) => a.filter((v, i) => i === 0 || v !== a[i - 1]);
@@ -216,6 +225,21 @@ async function walkFromSplash() {
   await t.shot("home-help");
   await t.key("F1");
   await t.expectDiff("F1 again on home: boxes gone", "home", null, (n) => n === 0, "home-nohelp");
+
+  // The page losing the focus is the demo's window losing it: a frame shown meanwhile has the
+  // inactive look in its title band, as the headless player draws it (the band's right holds text;
+  // the headless shot cuts the rounded corner out, the canvas leaves that to the page).
+  const inactive = native("inactive", "key 115\ndeactivate\nmove 120 508\nshot inactive\nkey 27\n", "home");
+  await t.ev(() => window.dispatchEvent(new Event("blur")));
+  await t.page.mouse.move(WX + 80, WY + 468);
+  await t.awaitFrame("hover-1", "hover while the page has no focus");
+  await t.loadPng("inactive", inactive);
+  await t.expectDiff("the inactive look of the title band, as the native player's", "inactive", [3, 0, 477, 28], (n) => n === 0, "hover-inactive");
+  await t.shot("hover-inactive");
+  await t.page.mouse.move(WX + 400, WY + 300);
+  await t.awaitFrame("home");
+  await t.ev(() => window.dispatchEvent(new Event("focus")));
+  await t.expectDiff("focus back: the active look again", "home", null, (n) => n === 0, "home-active");
 
   // hover and its cursor, click, release
   await t.page.mouse.move(WX + 400, WY + 80);
@@ -406,13 +430,10 @@ async function viewportChange() {
   section = "viewport";
   // What the headless native player does on the same display change; its display change keeps
   // 40 pixels for a task bar, the page has none.
-  const dir = path.join(shots, "native");
-  fs.mkdirSync(dir, { recursive: true });
-  const script = path.join(dir, "script.txt");
-  fs.writeFileSync(script, "key 115\nmove 120 508\ndisplay 700 540\nshot scaled\nkey 27\n");
-  const native = execFileSync(tool, ["run", "--screen", "1280,1024", "--script", script, "--shots", dir, "--", "home"], { cwd: sample, encoding: "utf8" });
-  const full = native.match(/DesktopSpace:700,500 .*\nFullSize: (\d+),(\d+)/);
-  if (!check("the native player rescales for a 700 x 500 work area", full, native)) return;
+  const scaled = native("scaled", "key 115\nmove 120 508\ndisplay 700 540\nshot scaled\nkey 27\n", "home");
+  const said = fs.readFileSync(scaled.replace(/png$/, "out"), "utf8");
+  const full = said.match(/DesktopSpace:700,500 .*\nFullSize: (\d+),(\d+)/);
+  if (!check("the native player rescales for a 700 x 500 work area", full, said)) return;
   const [nw, nh] = [+full[1], +full[2]];
 
   const t = await Tab.open(site("#frame=home"));
@@ -424,7 +445,7 @@ async function viewportChange() {
   const ok = await until(async () => { const r = await t.rect(); return r.w === nw && r.h === nh; });
   check(`resized to 700 x 500: the window scaled to the native ${nw} x ${nh}, in its place`, ok && (await t.rect()).x === WX && (await t.rect()).y === WY, JSON.stringify(await t.rect()));
   await t.awaitFrame("home", "the display change shows history entry 0, home");
-  await t.loadPng("native", path.join(dir, "scaled.png"));
+  await t.loadPng("native", scaled);
   const band = Math.ceil((28 * nh) / 600) + 1;
   await t.expectDiff("scaled frame as the native player draws it", "native", [0, band, nw, nh - band], (n) => n === 0, "viewport-small");
   await t.shot("viewport-small");
