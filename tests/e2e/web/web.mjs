@@ -326,6 +326,11 @@ async function deepLinks() {
   const [corner, band, drawn] = await t.ev(() => [__t.pixel("corner", 0, 0), __t.pixel("corner", 12, 0), __t.pixel("canvas", 0, 0)]);
   check(`rounded top corner cut out (${corner}, frame ${drawn}, band ${band})`, corner.join() === "0,0,0" && band.join() !== "0,0,0" && drawn.join() !== "0,0,0");
 
+  // a link with a stray % names no frame the demo has: it starts at frame 0, as for any unknown name
+  const odd = await Tab.open(site("#frame=100%"));
+  await odd.awaitFrame("welcome", "#frame=100% starts at frame 0");
+  await odd.close();
+
   section = "title band";
   await t.page.mouse.click(WX + 800 - 60, WY + 10);
   check("minimise area hides the window and offers to restore it", await until(async () => !(await t.rect()).shown && (await t.ev(() => !document.getElementById("restore").hidden))));
