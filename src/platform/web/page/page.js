@@ -50,7 +50,10 @@
   // player's argument is.
   var args = [];
   var hash = location.hash.match(/^#frame=(.*)$/);
-  if (hash) args.push(decodeURIComponent(hash[1]));
+  if (hash) {
+    // A stray % in a hand-written link must not stop the page: the name as written.
+    try { args.push(decodeURIComponent(hash[1])); } catch (e) { args.push(hash[1]); }
+  }
 
   var page = {
     place: function (id, className, x, y, width, height, border, visible, minimized, region, z) {
