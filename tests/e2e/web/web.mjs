@@ -480,6 +480,10 @@ async function singleFile() {
   await t.key("a");
   await t.awaitFrame("home");
   await t.shot("single-home");
+  await t.key("Escape");
+  check("Esc ends the one-file page's demo", await t.ended());
+  await t.page.click("#again");
+  check("Play again from file:// shows the splash anew", await until(async () => (await t.rect("RXDsplash").catch(() => null))?.shown));
   await t.close();
 }
 
