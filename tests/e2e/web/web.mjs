@@ -394,6 +394,13 @@ async function splashKeys() {
   await t.key("ArrowRight");
   await t.awaitFrame("welcome", "Right Arrow on the splash shows frame 0");
   await t.close();
+  // the presenter switches away from the page and back: the splash keeps the keyboard
+  t = await Tab.open(site());
+  check("splash shown for the focus round trip", await until(async () => (await t.rect("RXDsplash"))?.shown));
+  await t.ev(() => { dispatchEvent(new Event("blur")); dispatchEvent(new Event("focus")); });
+  await t.key("ArrowRight");
+  await t.awaitFrame("welcome", "Right Arrow on the splash after the page lost and regained the focus");
+  await t.close();
   t = await Tab.open(site());
   check("splash shown for Escape", await until(async () => (await t.rect("RXDsplash"))?.shown));
   await t.key("Escape");
