@@ -58,6 +58,7 @@ struct State {
   platform::Point cursor{0, 0};
   platform::Point hand{0, 0};  // where the presenter's own pointer was last seen
   bool pointerDrawn = false;
+  platform::Window keyboardBeforeBlur = 0;  // the window that had the keys when the page lost the focus
   int cursorShape = platform::kIdcArrow;
   std::set<int> keysDown;
   bool boxOpen = false;

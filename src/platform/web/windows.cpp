@@ -192,11 +192,16 @@ void Take(const PageInput& in) {
           msgsys::Post(id, platform::kWmDisplayChange, 24, platform::PointParam(in.a, in.b));
         break;
       case PageInput::kFocus:
-        // The page gaining or losing the focus is the demo's window doing so.
-        if (in.a)
-          activate = msgsys::S().foreground ? 0 : MainWindow();
-        else
-          deactivate = msgsys::S().foreground;
+        // The page gaining or losing the focus is the demo's window doing so;
+        // the keyboard goes back where it was, which before the first frame is
+        // the splash, not the main window still hidden behind it.
+        if (in.a) {
+          WindowRecord* had = Find(s.keyboardBeforeBlur);
+          if (!msgsys::S().foreground)
+            activate = had && had->visible && !had->minimized ? had->id : MainWindow();
+        } else {
+          deactivate = s.keyboardBeforeBlur = msgsys::S().foreground;
+        }
         break;
       case PageInput::kRestore:
         if (WindowRecord* win = Find(MainWindow()); win && win->minimized) {
