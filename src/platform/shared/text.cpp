@@ -1,5 +1,6 @@
 // Fonts found through fontconfig and drawn with FreeType, with the cell metrics of Windows fonts.
 #include "platform/shared/text.h"
+#include "platform/shared/glyph_run.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -233,10 +234,6 @@ int64_t WidthOf(Face& face, const char* text, int length) {
   return width;
 }
 
-void Blend(uint8_t* p, const uint8_t bgr[3], int a) {
-  for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>((p[c] * (255 - a) + bgr[c] * a + 127) / 255);
-}
-
 }  // namespace
 
 void DrawTextOnPixels(uint8_t* pixels, int width, int height, size_t stride, platform::Font font, int x, int y,
@@ -245,37 +242,9 @@ void DrawTextOnPixels(uint8_t* pixels, int width, int height, size_t stride, pla
   std::lock_guard<std::mutex> hold(TextLock());
   Face* face = FaceOf(font);
   if (!face) return;
-  if (opaque) {
-    const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
-    const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(x) + WidthOf(*face, text, length), width);
-    const int64_t y1 = std::min<int64_t>(static_cast<int64_t>(y) + face->cellHeight, height);
-    const uint8_t bg[3] = {static_cast<uint8_t>(background >> 16), static_cast<uint8_t>(background >> 8),
-                           static_cast<uint8_t>(background)};
-    for (int64_t r = y0; r < y1; ++r) {
-      uint8_t* p = pixels + static_cast<size_t>(r) * stride + static_cast<size_t>(x0) * 3;
-      for (int64_t c = x0; c < x1; ++c, p += 3) std::copy(bg, bg + 3, p);
-    }
-  }
-  const uint8_t fg[3] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
-                         static_cast<uint8_t>(colour)};
-  const int64_t baseline = static_cast<int64_t>(y) + face->ascent;
-  int64_t pen = x;
-  for (int i = 0; i < length && pen < width; ++i) {
-    const Glyph& g = GlyphOf(*face, static_cast<unsigned char>(text[i]));
-    const int64_t gx = pen + g.left, gy = baseline - g.top;
-    pen += g.advance;
-    if (gx >= width || gx + g.width <= 0 || gy >= height || gy + g.rows <= 0) continue;
-    for (int r = 0; r < g.rows; ++r) {
-      const int64_t py = gy + r;
-      if (py < 0 || py >= height) continue;
-      const uint8_t* a = g.alpha.data() + static_cast<size_t>(r) * g.width;
-      for (int c = 0; c < g.width; ++c) {
-        const int64_t px = gx + c;
-        if (px < 0 || px >= width || a[c] == 0) continue;
-        Blend(pixels + static_cast<size_t>(py) * stride + static_cast<size_t>(px) * 3, fg, a[c]);
-      }
-    }
-  }
+  DrawGlyphRun(pixels, width, height, stride, face->cellHeight, face->ascent, x, y, text, length, colour, opaque,
+               background, [face](unsigned char c) { return GlyphOf(*face, c).advance; },
+               [face](unsigned char c) -> const Glyph& { return GlyphOf(*face, c); });
 }
 
 }  // namespace textengine
