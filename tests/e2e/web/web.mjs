@@ -108,6 +108,8 @@ class Tab {
   frameName() { return this.ev(() => window.demoPlayer.frameName); }
   output() { return this.out.map((l) => l + "\n").join(""); }
   async close() {
+    const errors = this.other.filter((l) => l.startsWith("page error: "));
+    check(`no script error on ${this.page.url()}`, errors.length === 0, clip(errors.join("\n"), 600));
     try { await within(this.ownContext ? this.context.close() : this.page.close(), 10000, "closing"); }
     catch { await browser.close().catch(() => {}); await launch(); }
   }
