@@ -16,13 +16,14 @@ SERVER_PID=
 started=$(date +%s.%N)
 
 die() { echo "FAIL: $*"; exit 1; }
+# shellcheck disable=SC2317 # run by the trap
 cleanup() {
   [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
   rm -rf "$WORK"
 }
 trap cleanup EXIT
 
-[ -x "$TOOL" ] && [ -f "$HOST/sample/demoFlow.txt" ] || die "no $TOOL or $HOST/sample (build the host tree first)"
+if [ ! -x "$TOOL" ] || [ ! -f "$HOST/sample/demoFlow.txt" ]; then die "no $TOOL or $HOST/sample (build the host tree first)"; fi
 [ -f "$HOST/web/demoplayer.wasm" ] || die "no web player in $HOST/web (run scripts/build-web.sh)"
 [ -x /usr/bin/chromium ] || die "no /usr/bin/chromium"
 if [ ! -d "$here/node_modules/playwright-core" ]; then
