@@ -469,6 +469,17 @@ async function viewportChange() {
   await t.sameAsRender("viewport-back", "home");
   await t.close();
 
+  // a cut-out frame scales and moves with the rest (the headless shot cuts its rounded corners out)
+  const cut = native("cut", "key 115\ndisplay 700 540\nshot cut\nkey 27\n", "about");
+  const c = await Tab.open(site("#frame=about"));
+  await c.awaitFrame("about");
+  await c.key("F4");
+  await c.page.setViewportSize({ width: 700, height: 500 });
+  const [cw, ch] = await c.loadPng("cut", cut);
+  check(`resized to 700 x 500: the cut-out window ${cw} x ${ch} as the native one`, await until(async () => { const r = await c.rect(); return r.w === cw && r.h === ch; }), JSON.stringify(await c.rect()));
+  await c.expectDiff("the cut-out frame scaled as the native player draws it", "cut", [0, 3, cw, ch - 3], (n) => n === 0, "viewport-cut");
+  await c.close();
+
   // without 40 pixels to spare the first place is the corner
   const n = await Tab.open(site("#frame=home"), { width: 820, height: 620 });
   await n.awaitFrame("home");
