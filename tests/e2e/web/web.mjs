@@ -470,7 +470,8 @@ async function viewportChange() {
   await t.close();
 
   // a cut-out frame scales and moves with the rest (the headless shot cuts its rounded corners out)
-  const cut = native("cut", "key 115\ndisplay 700 540\nshot cut\nkey 27\n", "about");
+  // A busy machine can leave the re-shown cut-out to the next moment: the shot waits for it.
+  const cut = native("cut", "key 115\ndisplay 700 540\nwait 300\nshot cut\nkey 27\n", "about");
   const c = await Tab.open(site("#frame=about"));
   await c.awaitFrame("about");
   await c.key("F4");
