@@ -40,6 +40,8 @@
     player.ended = true;
     player.status = status;
     document.getElementById("loading").hidden = true;
+    document.getElementById("restore").hidden = true;
+    pointer.hidden = true;
     document.getElementById("end-text").textContent = text;
     document.getElementById("end").hidden = false;
     document.getElementById("again").focus();
