@@ -10,6 +10,7 @@
 #include "player.h"
 #include "version.h"
 #include "shell/main_window.h"
+#include "shell/presenter_window.h"
 #include "shell/splash.h"
 
 namespace demo {
@@ -93,6 +94,9 @@ int RunPlayer(Player& player, const char* argument) {
   platform::ShowWindow(player.mainWindow, platform::kSwShow);
   platform::UpdateWindow(player.mainWindow);
   platform::SetForegroundWindow(player.mainWindow);
+  // Open before the first frame, which the audience then sees clean.
+  if (player.settings.PresenterView && !OpenPresenterView(player)) Say(player, "PresenterViewErr1 ");
+  player.presenter.startedAt = platform::WallClock().seconds;
   platform::SendToWindow(player.mainWindow, kShowFrameMessage, static_cast<uintptr_t>(player.startFrame), 0);
   return platform::RunMessageLoop(nullptr, nullptr);
 }
