@@ -34,33 +34,35 @@ struct Box {
   int Bottom() const { return y + height; }
 };
 
-// Where each part of the view goes in a client area of `width` x `height`.
+// The frame scaled into `area` with its proportions kept, at the area's top-left corner.
+Box FitFrame(const Player& p, const Box& area) {
+  const int64_t W = std::max(1, p.package.frameWidth), H = std::max(1, p.package.frameHeight);
+  Box b{area.x, area.y, std::max(0, area.width), std::max(0, area.height)};
+  if (static_cast<int64_t>(b.width) * H <= static_cast<int64_t>(b.height) * W)
+    b.height = static_cast<int>(b.width * H / W);
+  else
+    b.width = static_cast<int>(b.height * W / H);
+  return b;
+}
+
+// Where each part of the view goes in a client area of `width` x `height`:
+// the times across the top; the frame, and under it the frames that may
+// follow, on the left; the steps and the notes down the right.
 struct Layout {
-  Box bar, frame, side, strip;
+  Box bar, frame, strip, side;
 };
 
 Layout LayOut(const Player& p, int width, int height) {
   const int line = platform::MeasureText(p.presenter.labelFont, "Ag", 2).height;
   Layout l;
   l.bar = {kMargin, kMargin, std::max(0, width - 2 * kMargin), line};
+  const int top = l.bar.Bottom() + kMargin;
+  const int left = std::max(0, (width - 3 * kMargin) * 11 / 20);
   const int stripHeight = std::clamp(height / 5, 3 * line, 8 * line);
-  l.strip = {kMargin, std::max(0, height - kMargin - stripHeight), l.bar.width, stripHeight};
-  const int top = l.bar.Bottom() + kMargin, bottom = std::max(top, l.strip.y - kMargin);
-  const int frameWidth = std::max(0, (width - 3 * kMargin) * 3 / 5);
-  l.frame = {kMargin, top, frameWidth, bottom - top};
-  l.side = {l.frame.Right() + kMargin, top, std::max(0, width - l.frame.Right() - 2 * kMargin), bottom - top};
+  l.frame = FitFrame(p, {kMargin, top, left, height - top - 2 * kMargin - stripHeight});
+  l.strip = {kMargin, l.frame.Bottom() + kMargin, left, stripHeight};
+  l.side = {2 * kMargin + left, top, std::max(0, width - left - 3 * kMargin), std::max(0, height - top - kMargin)};
   return l;
-}
-
-// The frame scaled into `area` with its proportions kept, at the area's top-left corner.
-Box FitFrame(const Player& p, const Box& area) {
-  const int64_t W = std::max(1, p.package.frameWidth), H = std::max(1, p.package.frameHeight);
-  Box b{area.x, area.y, area.width, area.height};
-  if (static_cast<int64_t>(area.width) * H <= static_cast<int64_t>(area.height) * W)
-    b.height = static_cast<int>(area.width * H / W);
-  else
-    b.width = static_cast<int>(area.height * W / H);
-  return b;
 }
 
 void Fill(platform::Window w, const Box& b, uint32_t colour) {
@@ -108,7 +110,7 @@ void Outline(platform::Window w, const Box& b, const Box& clip, uint32_t colour)
 // The frame as the audience sees it, the help boxes, and the pointer.
 void PaintFrameArea(Player& p, const Layout& l) {
   const platform::Window w = p.presenter.window;
-  const Box image = FitFrame(p, l.frame);
+  const Box& image = l.frame;
   if (image.width <= 0 || image.height <= 0) return;
   platform::PresentImage(w, p.frameBuffer.pixels, 0, 0, p.package.frameWidth, p.package.frameHeight, image.x, image.y,
                          image.width, image.height);
@@ -235,13 +237,14 @@ platform::Rect PlaceView(const Player& p) {
   const platform::Rect area = platform::WorkArea();
   const platform::Rect audience = platform::GetWindowRect(p.mainWindow);
   const int areaWidth = area.right - area.left, areaHeight = area.bottom - area.top;
-  const int width = std::max(kSmallest, std::min(kPreferredWidth, areaWidth / 2));
+  const int right = area.right - audience.right, left = audience.left - area.left;
   const int height = std::max(kSmallest, std::min(kPreferredHeight, areaHeight));
+  int width = std::max(kSmallest, std::min(kPreferredWidth, areaWidth / 2));
   int x = area.right - width;
-  if (area.right - audience.right >= width)
-    x = audience.right;
-  else if (audience.left - area.left >= width)
-    x = audience.left - width;
+  if (std::max(right, left) >= width) {
+    width = std::min(kPreferredWidth, std::max(right, left));
+    x = right >= left ? audience.right : audience.left - width;
+  }
   const int y = std::clamp(audience.top, area.top, std::max(area.top, area.bottom - height));
   return {x, y, x + width, y + height};
 }
