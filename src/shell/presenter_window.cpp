@@ -23,6 +23,8 @@ constexpr uint32_t kHeading = 0x60C8FF;
 constexpr uint32_t kBoxColour = 0x0000FF;
 constexpr uint32_t kPointerColour = 0xFFFF00;
 constexpr uint32_t kEmptyThumbnail = 0x504840;
+constexpr uint32_t kHint = 0xA09890;
+constexpr const char* kKeysHint[] = {"F5 closes this view;", "keys pressed here act in the demo"};
 constexpr int kMargin = 10;
 constexpr int kPreferredWidth = 960, kPreferredHeight = 720, kSmallest = 320;
 constexpr int kTickMicroseconds = 500000;  // twice a second: the clock never skips a second
@@ -152,15 +154,19 @@ void PaintSide(Player& p, const Layout& l) {
   std::vector<std::string> steps = NextSteps(p);
   if (steps.empty()) steps.push_back("nothing: this frame has no actions");
   for (const std::string& step : steps) {
-    if (y + 2 * labelLine > l.side.Bottom()) break;
+    if (y + 4 * labelLine > l.side.Bottom()) break;
     Text(w, v.labelFont, l.side.x, y, Fitted(v.labelFont, step, l.side.width), kText);
     y += labelLine;
   }
   y += labelLine;
-  if (!v.hasNotes || y + labelLine > l.side.Bottom()) return;
+  // The last lines of the column tell how the view works.
+  const int bottom = l.side.Bottom() - 2 * labelLine;
+  for (int i = 0; i < 2; ++i)
+    Text(w, v.labelFont, l.side.x, bottom + i * labelLine, Fitted(v.labelFont, kKeysHint[i], l.side.width), kHint);
+  if (!v.hasNotes || y + labelLine > bottom) return;
   Text(w, v.labelFont, l.side.x, y, "Notes", kHeading);
   y += labelLine;
-  for (int i = 0; i < v.notes.count && y + notesLine <= l.side.Bottom(); ++i, y += notesLine)
+  for (int i = 0; i < v.notes.count && y + notesLine <= bottom; ++i, y += notesLine)
     platform::DrawTextOnWindow(w, v.notesFont, l.side.x, y, v.notes.lines[i].data(), v.notes.lengths[i], kText, false,
                                0);
 }

@@ -44,7 +44,8 @@ void Inform(const char* argument) {
         "  current folder, starting with the splash window; FRAME, the name of a frame, starts\n"
         "  there without it, and any other word starts the first frame with help and notes locked\n"
         "keys: Shift glides the pointer to the next action, F1 help boxes, F4 speaker notes,\n"
-        "  Left and Right Arrow step back and forward, Home the main frame, Esc ends\n",
+        "  F5 the presenter view, Left and Right Arrow step back and forward, Home the main\n"
+        "  frame, Esc ends\n",
         kVersion);
   }
   std::fflush(stdout);
