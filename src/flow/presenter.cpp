@@ -67,9 +67,10 @@ std::string KeyName(int k) {
     default: break;
   }
   if ((k >= '0' && k <= '9') || (k >= 'A' && k <= 'Z')) return std::string(1, static_cast<char>(k));
-  if (k >= 96 && k <= 105) return "Num " + std::to_string(k - 96);
-  if (k >= 112 && k <= 135) return "F" + std::to_string(k - 111);
-  return "code " + std::to_string(k);
+  const bool numberPad = k >= 96 && k <= 105, function = k >= 112 && k <= 135;
+  // Appended rather than added to a literal, which GCC 12 wrongly warns about.
+  std::string name = numberPad ? "Num " : function ? "F" : "code ";
+  return name += std::to_string(numberPad ? k - 96 : function ? k - 111 : k);
 }
 
 std::string DescribeAction(const FrameIndex& index, const FrameAction& a) {
