@@ -73,7 +73,7 @@ TEST(PresenterView, F5OpensAndClosesItAndTheAudienceSeesTheFrameAlone) {
 }
 
 // Each kind of action in words, notes as their box would show them (shared
-// with "#=", suppressed, "Please Wait..."), and the view's picture.
+// with "#=", suppressed, "Please Wait..."), the view's picture, and its close button.
 TEST(PresenterView, NextStepsAndNotesForEachKindOfActionAndTheViewsPicture) {
   Demo demo;
   demo.Frame("zero");
@@ -85,7 +85,8 @@ TEST(PresenterView, NextStepsAndNotesForEachKindOfActionAndTheViewsPicture) {
   demo.Frame("result").Notes({});
   Scenario s(demo);
   const auto run = s.Run({Key(kF5), "presenter-text", Key(39), "move 100 80", "presenter-text", "presenter-shot view",
-                          Key(39), "presenter-text", Key(13), "presenter-text"},
+                          Key(39), "presenter-text", Key(13), "presenter-text", "presenter-close",
+                          "presenter-text", "shot closed"},
                          "home", {"--clock", "14:05:09"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ViewTexts(run.err),
@@ -95,7 +96,9 @@ TEST(PresenterView, NextStepsAndNotesForEachKindOfActionAndTheViewsPicture) {
                 "next: release in 10,10-20,20 -> 'keys'\nnext: point into 90,5-110,20 -> hand pointer\n"
                 "notes: Welcome everyone\nnotes: Second line",
                 "Frame 3: keys\nnext: key Enter -> 'result'\nnext: waits 60.0 s -> 'result'",
-                "Frame 4: result\nnotes: Please Wait..."}));
+                "Frame 4: result\nnotes: Please Wait...", "(closed)"}));
+  // Closed by its window's close button: the notes box is back.
+  EXPECT_FALSE(IsPlainFrame(s, "closed", 4));
   // The frame with its four boxes and the pointer at 60,40; the steps, the
   // notes, the two frames the actions lead to; the times at 0:00:00 and 14:05:09.
   ExpectShots(s, {{"view", "presenter-view"}});
