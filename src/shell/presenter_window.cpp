@@ -24,7 +24,7 @@ constexpr uint32_t kBoxColour = 0x0000FF;
 constexpr uint32_t kPointerColour = 0xFFFF00;
 constexpr uint32_t kEmptyThumbnail = 0x504840;
 constexpr uint32_t kHint = 0xA09890;
-constexpr const char* kKeysHint[] = {"F5 closes this view;", "keys pressed here act in the demo"};
+constexpr const char* kKeysHint[] = {"F5 closes this view;", "keys here act in the demo"};
 constexpr int kMargin = 10;
 constexpr int kPreferredWidth = 960, kPreferredHeight = 720, kSmallest = 320;
 constexpr int kTickMicroseconds = 500000;  // twice a second: the clock never skips a second
@@ -84,6 +84,37 @@ std::string Fitted(platform::Font font, std::string text, int width) {
     if (platform::MeasureText(font, cut.data(), static_cast<int>(cut.size())).width <= width) return cut;
   }
   return text;
+}
+
+// The text in lines that fit `width`, broken after blanks where it can be.
+std::vector<std::string> Wrapped(platform::Font font, const std::string& text, int width) {
+  auto fits = [&](const std::string& t) {
+    return platform::MeasureText(font, t.data(), static_cast<int>(t.size())).width <= width;
+  };
+  std::vector<std::string> lines;
+  std::string line;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t end = text.find(' ', i);
+    end = end == std::string::npos ? text.size() : text.find_first_not_of(' ', end);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(i, end - i);
+    if (fits(line + word)) {
+      line += word;
+      i = end;
+    } else if (!line.empty()) {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      // A word wider than a line is cut where it must be.
+      size_t n = 1;
+      while (n < word.size() && fits(word.substr(0, n + 1))) ++n;
+      lines.push_back(word.substr(0, n));
+      i += n;
+    }
+  }
+  if (!line.empty() || lines.empty()) lines.push_back(line);
+  return lines;
 }
 
 // A frame-pixel rectangle inside `image` (the frame as drawn), clipped to it.
@@ -153,10 +184,16 @@ void PaintSide(Player& p, const Layout& l) {
   y += labelLine;
   std::vector<std::string> steps = NextSteps(p);
   if (steps.empty()) steps.push_back("nothing: this frame has no actions");
+  // A step too long for a line goes on, indented, on the next.
+  const int indent = labelLine;
   for (const std::string& step : steps) {
-    if (y + 4 * labelLine > l.side.Bottom()) break;
-    Text(w, v.labelFont, l.side.x, y, Fitted(v.labelFont, step, l.side.width), kText);
-    y += labelLine;
+    bool first = true;
+    for (const std::string& part : Wrapped(v.labelFont, step, l.side.width - indent)) {
+      if (y + 4 * labelLine > l.side.Bottom()) break;
+      Text(w, v.labelFont, l.side.x + (first ? 0 : indent), y, part, kText);
+      y += labelLine;
+      first = false;
+    }
   }
   y += labelLine;
   // The last lines of the column tell how the view works.
@@ -166,9 +203,14 @@ void PaintSide(Player& p, const Layout& l) {
   if (!v.hasNotes || y + labelLine > bottom) return;
   Text(w, v.labelFont, l.side.x, y, "Notes", kHeading);
   y += labelLine;
-  for (int i = 0; i < v.notes.count && y + notesLine <= bottom; ++i, y += notesLine)
-    platform::DrawTextOnWindow(w, v.notesFont, l.side.x, y, v.notes.lines[i].data(), v.notes.lengths[i], kText, false,
-                               0);
+  for (int i = 0; i < v.notes.count; ++i) {
+    const std::string text(v.notes.lines[i].data(), static_cast<size_t>(v.notes.lengths[i]));
+    for (const std::string& part : Wrapped(v.notesFont, text, l.side.width)) {
+      if (y + notesLine > bottom) return;
+      Text(w, v.notesFont, l.side.x, y, part, kText);
+      y += notesLine;
+    }
+  }
 }
 
 // The frames the actions lead to, small, each named below it.
