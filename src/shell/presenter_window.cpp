@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "flow/help.h"
 #include "flow/presenter.h"
 #include "flow/show_frame.h"
 #include "platform/core_messages.h"
