@@ -10,7 +10,7 @@
 target_compile_options(demo_core PUBLIC -mbulk-memory)
 target_compile_definitions(demo_core PUBLIC thread_local=)
 
-set(WEB_SHARED_SOURCES surface.cpp icon_pixels.cpp message_system.cpp posix_files.cpp codepage.cpp)
+set(WEB_SHARED_SOURCES surface.cpp icon_pixels.cpp message_system.cpp posix_files.cpp codepage.cpp clock.cpp)
 list(TRANSFORM WEB_SHARED_SOURCES PREPEND src/platform/shared/)
 file(GLOB WEB_SOURCES CONFIGURE_DEPENDS src/platform/web/*.cpp)
 add_library(demo_web STATIC ${WEB_SOURCES} ${WEB_SHARED_SOURCES})

@@ -2,7 +2,8 @@
 # Both archive the one build of the core (demo_core, CMakeLists.txt) with their backend.
 
 target_compile_definitions(demo_core PUBLIC _WIN32_WINNT=0x0601)
-file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp src/platform/shared/wakeup.cpp)
+file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp src/platform/shared/wakeup.cpp
+     src/platform/shared/clock.cpp)
 
 add_library(demo_win32 STATIC ${WIN32_SOURCES})
 target_link_libraries(demo_win32 PUBLIC demo_core user32 gdi32 kernel32)
@@ -22,7 +23,7 @@ if(DEMO_TESTS)
     # The headless backend without FreeType: text is measured in fixed cells.
     # Files come from the Windows backend. Of platform/shared/ only what is
     # named here: not text.cpp (FreeType) nor posix_files.cpp.
-    set(HEADLESS_SHARED_SOURCES surface.cpp icon_pixels.cpp wakeup.cpp message_system.cpp)
+    set(HEADLESS_SHARED_SOURCES surface.cpp icon_pixels.cpp wakeup.cpp message_system.cpp clock.cpp)
     list(TRANSFORM HEADLESS_SHARED_SOURCES PREPEND src/platform/shared/)
     file(GLOB HEADLESS_SOURCES CONFIGURE_DEPENDS src/platform/headless/*.cpp)
     add_library(demo_core_headless STATIC ${HEADLESS_SOURCES} ${HEADLESS_SHARED_SOURCES}

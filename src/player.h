@@ -11,6 +11,7 @@
 #include "content/settings.h"
 #include "content/status.h"
 #include "flow/actions.h"
+#include "flow/presenter.h"
 #include "flow/show_frame.h"
 #include "flow/timer.h"
 #include "imaging/frame_image.h"
@@ -39,6 +40,7 @@ struct Player {
   platform::Font notesFont = 0;   // speaker notes
 
   platform::Window mainWindow = 0;
+  PresenterView presenter;
   // -1 until the splash thread has tried to make its window.
   std::atomic<intptr_t> splashWindow{-1};
   TimerBoard timers;

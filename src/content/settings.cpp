@@ -119,6 +119,7 @@ void ApplySettingsLine(PlayerSettings& s, const FlowReader& line, std::FILE* out
   if (line.StartsWith("NotesBackColor=")) ReadColour(line, s.NotesBackColor);
   if (line.StartsWith("NotesTextColor=")) ReadColour(line, s.NotesTextColor);
   if (line.StartsWith("CoverTaskBarOk")) s.CoverTaskBarOk = 1;
+  if (line.StartsWith("PresenterView")) s.PresenterView = 1;
   if (line.StartsWith("ScreenFill=")) {
     int v = static_cast<signed char>(line.At(11)) - 0x30;
     s.ScreenFill = (v >= 0 && v <= 2) ? v : 0;

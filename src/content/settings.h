@@ -27,6 +27,7 @@ struct PlayerSettings {
   int32_t CoverTaskBarOk = 0;
   int32_t ScreenFill = 0;
   int32_t WindowRoundingStyle = 0;
+  int32_t PresenterView = 0;  // 1: the presenter view opens at start-up
 };
 
 // Resets the settings (the notes font and colours keep their values) and

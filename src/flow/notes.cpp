@@ -120,20 +120,23 @@ NotesBox PlaceNotesBox(const Player& player, platform::Font font, const NotesPla
   return box;
 }
 
-void DrawNotesBox(Player& player, FlowReader& flow, char mode) {
-  const platform::Font font = player.notesFont;
-  const int lineHeight = platform::MeasureText(font, kPleaseWait, kPleaseWaitLength).height;
-  NotesText notes;
-  NotesPlacement place;
+bool NotesOfLine(FlowReader& flow, NotesText& notes, NotesPlacement& place) {
+  place = NotesPlacement{};
   if (flow.At(0) != '#') {
     std::memcpy(notes.lines[0].data(), kPleaseWait, kPleaseWaitLength + 1);
     notes.lengths[0] = kPleaseWaitLength;
     notes.count = 1;
-  } else {
-    place = ParseNotesPlacement(flow.Line(), flow.Length());
-    if (place.suppressed) return;
-    ReadNotesText(flow, notes);
+    return true;
   }
+  place = ParseNotesPlacement(flow.Line(), flow.Length());
+  if (place.suppressed) return false;
+  ReadNotesText(flow, notes);
+  return true;
+}
+
+void DrawNotes(Player& player, const NotesText& notes, const NotesPlacement& place, char mode) {
+  const platform::Font font = player.notesFont;
+  const int lineHeight = platform::MeasureText(font, kPleaseWait, kPleaseWaitLength).height;
   // In a cut-out window the default place is measured on the window itself.
   const bool cutout = mode == kModeCutout && player.settings.ScreenFill == 0;
   platform::Rect window;
@@ -151,10 +154,13 @@ void DrawNotesBox(Player& player, FlowReader& flow, char mode) {
 }
 
 void DrawFrameNotes(Player& player, FlowReader& flow, char mode) {
-  if (flow.At(0) != '#' || flow.At(1) != '=') {
-    DrawNotesBox(player, flow, mode);
-    return;
-  }
+  NotesText notes;
+  NotesPlacement place;
+  if (FrameNotes(player, flow, notes, place)) DrawNotes(player, notes, place, mode);
+}
+
+bool FrameNotes(const Player& player, FlowReader& flow, NotesText& notes, NotesPlacement& place) {
+  if (flow.At(0) != '#' || flow.At(1) != '=') return NotesOfLine(flow, notes, place);
   // Names are compared as the index holds them, cut at the slot's size.
   char name[kMaxNameChars + 1];
   int n = 0;
@@ -164,17 +170,14 @@ void DrawFrameNotes(Player& player, FlowReader& flow, char mode) {
   }
   name[n] = 0;
   const int32_t frame = FindFrameByName(player.index, name);
-  if (frame < 0 || player.index.recordOffsets[frame] < 0) return;
+  if (frame < 0 || player.index.recordOffsets[frame] < 0) return false;
   flow.Seek(player.index.recordOffsets[frame]);
   flow.ReadLine(kFlowLineChars);
   flow.ReadLine(kFlowLineChars);
-  // The reference is followed once: a notes line found there is drawn as it stands.
+  // The reference is followed once: a notes line found there is taken as it stands.
   while (true) {
-    if (flow.At(0) == '#') {
-      DrawNotesBox(player, flow, mode);
-      return;
-    }
-    if (flow.At(0) == '~' || flow.AtEnd() || !flow.ReadLine(kFlowLineChars)) return;
+    if (flow.At(0) == '#') return NotesOfLine(flow, notes, place);
+    if (flow.At(0) == '~' || flow.AtEnd() || !flow.ReadLine(kFlowLineChars)) return false;
   }
 }
 

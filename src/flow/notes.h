@@ -52,8 +52,14 @@ NotesBox PlaceNotesBox(const Player& player, platform::Font font, const NotesPla
 // "Please Wait..." box). `mode` is the frame's composition letter.
 void DrawFrameNotes(Player& player, FlowReader& flow, char mode);
 
-// Draws one notes box from the notes line in hand, or the "Please Wait..."
-// box when that line does not begin with '#'.
-void DrawNotesBox(Player& player, FlowReader& flow, char mode);
+// What DrawFrameNotes would draw, read but not drawn: false when it draws no box.
+bool FrameNotes(const Player& player, FlowReader& flow, NotesText& notes, NotesPlacement& place);
+
+// The box of one notes line in hand, or "Please Wait..." when that line does
+// not begin with '#': false when the line suppresses the box.
+bool NotesOfLine(FlowReader& flow, NotesText& notes, NotesPlacement& place);
+
+// Draws `notes` as a box at `place`.
+void DrawNotes(Player& player, const NotesText& notes, const NotesPlacement& place, char mode);
 
 }  // namespace demo

@@ -42,7 +42,10 @@ void BuildDisplayBuffer(Player& p) {
   const PlayerSettings& s = p.settings;
   FrameImage& display = p.displayBuffer;
   const FrameImage& frame = p.frameBuffer;
-  if (platform::GetForegroundWindow() != p.mainWindow && s.InactiveUpperLeft[0] >= 0) {
+  // The presenter view is the player's own: with the keyboard there, the audience still sees an active window.
+  const platform::Window foreground = platform::GetForegroundWindow();
+  const bool active = foreground == p.mainWindow || (PresenterOpen(p) && foreground == p.presenter.window);
+  if (!active && s.InactiveUpperLeft[0] >= 0) {
     CopyRect(p.inactiveBuffer, display, 0, 0, W, H);
     CopyRect(frame, display, s.InactiveUpperLeft[0], s.InactiveUpperLeft[1], s.InactiveWidHeight[0],
              s.InactiveWidHeight[1]);
@@ -224,11 +227,19 @@ Status ShowFrame(Player& p, int32_t f, ShowCause cause) {
   BuildDisplayBuffer(p);
   LoadActions(p, flow);
   PlaceWindow(p, comp);
-  DrawHelpOverlay(p, f);
-  if (p.settings.notesOn == 1) DrawFrameNotes(p, flow, comp.mode);
+  if (PresenterOpen(p)) {
+    // The audience sees the frame alone; the presenter's aids go to the view.
+    NotesPlacement place;
+    p.presenter.hasNotes = FrameNotes(p, flow, p.presenter.notes, place);
+  } else {
+    DrawHelpOverlay(p, f);
+    if (p.settings.notesOn == 1) DrawFrameNotes(p, flow, comp.mode);
+  }
   flow.Close();
   CopyToWindow(p, comp);
   p.previousMode = comp.mode;
+  if (PresenterOpen(p))
+    platform::PostToWindow(p.presenter.window, platform::kPresenterRefreshMessage, platform::kPresenterAll, 0);
 
   bool arrival;
   {

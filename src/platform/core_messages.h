@@ -10,4 +10,14 @@ inline constexpr uint32_t kShowFrameMessage = kWmUser + 4;
 // Tell the frame's name: lParam the window that receives it as WM_SETTEXT.
 inline constexpr uint32_t kQueryFrameMessage = kWmUser + 6;
 
+// To the presenter view's window only. Draw anew: wParam kPresenterAll or
+// kPresenterFrameArea (the pointer moved).
+inline constexpr uint32_t kPresenterRefreshMessage = kWmUser + 7;
+inline constexpr uintptr_t kPresenterAll = 0, kPresenterFrameArea = 1;
+// The clock ticked.
+inline constexpr uint32_t kPresenterTickMessage = kWmUser + 8;
+// Tell what the view says (its text without the times): lParam the window
+// that receives it as WM_SETTEXT.
+inline constexpr uint32_t kQueryPresenterMessage = kWmUser + 9;
+
 }  // namespace platform

@@ -89,6 +89,15 @@ struct ProcessEnded {
 Rect ScreenRect();  // (0, 0) to the primary screen's width and height
 Rect WorkArea();    // the desktop less the task bar
 
+// ---- clock ----
+// The wall clock, for a presenter's clock and elapsed time: seconds since
+// 1970 (UTC) and the local time of day.
+struct WallTime {
+  int64_t seconds = 0;
+  int hour = 0, minute = 0, second = 0;
+};
+WallTime WallClock();
+
 // ---- text ----
 // Fonts as Windows makes them: `height` is the cell height in pixels (ascent
 // plus descent), weight 400 normal, 700 bold, above 1000 the heaviest style
@@ -183,6 +192,7 @@ bool RegisterWindowClass(const WindowClass& windowClass);
 enum WindowStyle : uint32_t {
   kStylePopup = 0x80000000u,          // the main window: no frame, no caption
   kStyleSplash = 0x80880000u,         // pop-up with a thin border and a system menu
+  kStyleWindow = 0x00CF0000u,         // an ordinary window: caption, sizing frame, its buttons
 };
 // Creates a hidden top-level window owned by the calling thread; 0 on failure.
 Window MakeWindow(const std::string& className, const std::string& title, uint32_t style, int x,
@@ -193,6 +203,8 @@ void ShowWindow(Window window, int command);
 void UpdateWindow(Window window);
 bool IsWindowVisible(Window window);
 Rect GetWindowRect(Window window);
+// The client area's width and height (the window less its frame and caption).
+TextSize ClientSize(Window window);
 void SetForegroundWindow(Window window);
 Window GetForegroundWindow();
 // The context of the window's class; null for a window of another program.
@@ -232,7 +244,7 @@ void SetCursorShape(int cursorId);
 bool AsyncKeyDown(int virtualKey);
 // The Windows virtual-key codes the core acts on; every backend reports keys in these codes.
 inline constexpr int kVkShift = 16, kVkEscape = 27, kVkPageUp = 33, kVkHome = 36, kVkLeft = 37, kVkRight = 39,
-                     kVkF1 = 112, kVkF4 = 115;
+                     kVkF1 = 112, kVkF4 = 115, kVkF5 = 116;
 
 // ---- threads and time ----
 // False when the system can make no more threads.

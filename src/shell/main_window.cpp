@@ -7,6 +7,7 @@
 #include "flow/show_frame.h"
 #include "imaging/icon.h"
 #include "player.h"
+#include "shell/presenter_window.h"
 
 namespace demo {
 
@@ -121,6 +122,9 @@ void KeyDown(Player& p, int k) {
       ShowAgain(p);
       if (s.helpLocked) s.notesOn = 0;
       break;
+    case platform::kVkF5:
+      TogglePresenterView(p);
+      break;
     default:
       DispatchEvent(p, -1, kEventKey, k, 0);
       break;
@@ -190,6 +194,7 @@ intptr_t MainWindowProc(platform::Window window, uint32_t message, uintptr_t wPa
       break;
     case platform::kWmMouseMove:
       FrameCoordinates(p, lParam, x, y);
+      PresenterPointerMoved(p, x, y);
       DispatchEvent(p, -1, kEventMove, x, y);
       break;
     case platform::kWmLButtonDown:

@@ -10,6 +10,7 @@
 #include "player.h"
 #include "version.h"
 #include "shell/main_window.h"
+#include "shell/presenter_window.h"
 #include "shell/splash.h"
 
 namespace demo {
@@ -43,7 +44,8 @@ void Inform(const char* argument) {
         "  current folder, starting with the splash window; FRAME, the name of a frame, starts\n"
         "  there without it, and any other word starts the first frame with help and notes locked\n"
         "keys: Shift glides the pointer to the next action, F1 help boxes, F4 speaker notes,\n"
-        "  Left and Right Arrow step back and forward, Home the main frame, Esc ends\n",
+        "  F5 the presenter view, Left and Right Arrow step back and forward, Home the main\n"
+        "  frame, Esc ends\n",
         kVersion);
   }
   std::fflush(stdout);
@@ -93,6 +95,9 @@ int RunPlayer(Player& player, const char* argument) {
   platform::ShowWindow(player.mainWindow, platform::kSwShow);
   platform::UpdateWindow(player.mainWindow);
   platform::SetForegroundWindow(player.mainWindow);
+  // Open before the first frame, which the audience then sees clean.
+  if (player.settings.PresenterView && !OpenPresenterView(player)) Say(player, "PresenterViewErr1 ");
+  player.presenter.startedAt = platform::WallClock().seconds;
   platform::SendToWindow(player.mainWindow, kShowFrameMessage, static_cast<uintptr_t>(player.startFrame), 0);
   return platform::RunMessageLoop(nullptr, nullptr);
 }

@@ -84,6 +84,7 @@ void WriteJson(const demo::Player& player, int64_t tiles, const StampCheck& stam
       .Field("CoverTaskBarOk", s.CoverTaskBarOk)
       .Field("ScreenFill", s.ScreenFill)
       .Field("WindowRoundingStyle", s.WindowRoundingStyle)
+      .Field("PresenterView", s.PresenterView)
       .EndObject();
   json.Key("geometry")
       .BeginObject()
@@ -158,6 +159,7 @@ void WriteText(const demo::Player& player, int64_t tiles, const StampCheck& stam
   std::fprintf(o, "  CoverTaskBarOk      %d\n", s.CoverTaskBarOk);
   std::fprintf(o, "  ScreenFill          %d\n", s.ScreenFill);
   std::fprintf(o, "  WindowRoundingStyle %d\n", s.WindowRoundingStyle);
+  std::fprintf(o, "  PresenterView       %d\n", s.PresenterView);
   std::fprintf(o, "Geometry\n  scale %d/1000, offsets %d,%d, full window %d x %d\n", g.scale,
                g.offsetX, g.offsetY, g.fullWidth, g.fullHeight);
   std::fprintf(o, "Frames: %d (lastFrame %d)\n", player.index.lastFrame + 1, player.index.lastFrame);

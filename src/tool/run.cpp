@@ -24,9 +24,11 @@ namespace demotool {
 
 const char* const kRunUsage =
     "demotool run [--program PATH] [--screen W,H] [--workarea L,T,R,B] [--refresh HZ] [--script FILE]\n"
-    "             [--frame-coords] [--shots DIR] [-- ARG]\n"
+    "             [--frame-coords] [--clock H:M:S] [--shots DIR] [-- ARG]\n"
     "  script points are on the screen, where the window's frame starts at 40,40 unless\n"
-    "  --frame-coords makes them relative to the frame's top-left corner, as storyboards are";
+    "  --frame-coords makes them relative to the frame's top-left corner, as storyboards are;\n"
+    "  --clock stops the wall clock at that time of day, so that the presenter view's times\n"
+    "  are the same on every run";
 
 namespace {
 
@@ -110,6 +112,7 @@ platform::Window Splash() { return headless::FindWindowOfClass("RXDsplash"); }
 // The harness finds the main window as another program would, never through
 // the player's own record, which the player's thread writes.
 platform::Window Main() { return headless::FindWindowOfClass("RXDemo"); }
+platform::Window Presenter() { return headless::FindWindowOfClass("RXPresenter"); }
 
 bool MainShown() { return Main() && headless::Describe(Main()).visible; }
 
@@ -160,6 +163,8 @@ int RunRun(const std::vector<std::string>& args) {
   std::string program, scriptPath, shots = ".", argument;
   bool hasArgument = false, frameCoords = false;
   int refresh = 0;  // frames follow at once: deterministic timing for scripts
+  bool clockFrozen = false;
+  platform::WallTime clock;
   for (size_t i = 0; i < args.size();) {
     std::string value;
     if (TakeDisplayOption(args, i, display)) continue;
@@ -178,6 +183,14 @@ int RunRun(const std::vector<std::string>& args) {
     if (TakeValueOption(args, i, "--refresh", value)) {
       if (!ParseNumberList(value, 1, &refresh) || refresh < 1 || refresh > 1000)
         throw UsageError{"--refresh takes a rate from 1 to 1000 Hz"};
+      continue;
+    }
+    if (TakeValueOption(args, i, "--clock", value)) {
+      if (std::sscanf(value.c_str(), "%d:%d:%d", &clock.hour, &clock.minute, &clock.second) != 3 || clock.hour < 0 ||
+          clock.hour > 23 || clock.minute < 0 || clock.minute > 59 || clock.second < 0 || clock.second > 59)
+        throw UsageError{"--clock takes a time of day H:M:S"};
+      clock.seconds = 3600 * clock.hour + 60 * clock.minute + clock.second;
+      clockFrozen = true;
       continue;
     }
     if (args[i] == "--frame-coords") {
@@ -202,6 +215,7 @@ int RunRun(const std::vector<std::string>& args) {
   headless::SetScreen(display.screenWidth, display.screenHeight);
   headless::SetWorkArea(display.workArea);
   headless::SetRefreshRate(refresh);
+  headless::FreezeWallClock(clockFrozen ? &clock : nullptr);
   // Without a program file of its own the player takes the side files here.
   if (program.empty()) {
     std::string name = (fs::temp_directory_path(ec) / "demoplayer-program-XXXXXX").string();
@@ -278,15 +292,29 @@ int RunRun(const std::vector<std::string>& args) {
         headless::PostTo(Main(), demo::kQueryFrameMessage, 0, static_cast<intptr_t>(asker));
         Settle();
         Note("query: %s\n", headless::WindowText(asker));
+      } else if (v == "presenter-key") {
+        // The presenter's keyboard in the presenter view.
+        if (!Presenter()) throw ToolError{"script line " + std::to_string(line.number) + ": no presenter view"};
+        headless::Activate(Presenter());
+        headless::InjectKey(Number(line, 0));
+      } else if (v == "presenter-text") {
+        const platform::Window asker = headless::MakeForeignWindow();
+        if (Presenter()) headless::PostTo(Presenter(), platform::kQueryPresenterMessage, 0, static_cast<intptr_t>(asker));
+        Settle();
+        Note("presenter: %s\n", Presenter() ? headless::WindowText(asker) : "(closed)");
+      } else if (v == "presenter-close") {
+        if (Presenter()) headless::PostTo(Presenter(), platform::kWmClose, 0, 0);
       } else if (v == "close") {
         headless::PostTo(Main(), platform::kWmClose, 0, 0);
-      } else if (v == "shot" || v == "screen") {
+      } else if (v == "shot" || v == "screen" || v == "presenter-shot") {
         if (line.words.empty()) throw ToolError{"script line " + std::to_string(line.number) + ": a name is needed"};
         Settle();
         int width = 0, height = 0;
         std::vector<uint8_t> bgr;
         if (v == "shot")
           headless::CaptureClient(Main(), width, height, bgr);
+        else if (v == "presenter-shot")
+          headless::CaptureClient(Presenter(), width, height, bgr);
         else
           headless::CaptureScreen(width, height, bgr);
         SavePng(shots, line.words[0], width, height, bgr);

@@ -39,6 +39,11 @@ Demo& Demo::Frame(const std::string& name, std::vector<std::string> actions, con
   return *this;
 }
 
+Demo& Demo::Notes(std::vector<std::string> lines) {
+  frames_.back().notes = std::move(lines);
+  return *this;
+}
+
 Demo& Demo::WithInactiveLook() {
   inactive_ = true;
   return *this;
@@ -59,7 +64,7 @@ std::string Demo::FlowText(const std::vector<std::string>& extraHeader) const {
     if (!frame.mode.empty()) line(frame.mode);
     line(FrameTileLine(static_cast<int>(f)));
     for (const std::string& a : frame.actions) line("  " + a);
-    line("# -99");
+    for (const std::string& n : frame.notes) line(n);
   }
   // The last line of the flow text is never examined.
   line("");

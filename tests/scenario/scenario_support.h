@@ -24,10 +24,11 @@ struct DemoFrame {
   std::string name;
   std::vector<std::string> actions;  // action lines as written, without their indent
   std::string mode;                  // the mode line, e.g. "!O 20,30,59,49"; empty for Full
+  std::vector<std::string> notes = {"# -99"};  // the notes lines, after the actions
 };
 
 // A side-file demo: header lines, frames and an optional inactive look; no
-// frame has a notes box ("# -99"). Every frame has tiles of its own (frame f,
+// frame has a notes box ("# -99") unless Notes gives it other notes lines. Every frame has tiles of its own (frame f,
 // row y uses tile f * kHeight + y), so that any pixel tells which frame and
 // which row it came from; the inactive look uses those of one past the last.
 class Demo {
@@ -35,6 +36,8 @@ class Demo {
   Demo& Header(const std::string& line);
   Demo& Frame(const std::string& name, std::vector<std::string> actions = {}, const std::string& mode = "");
   Demo& WithInactiveLook();
+  // The last frame's notes lines, in place of "# -99"; none at all: "Please Wait...".
+  Demo& Notes(std::vector<std::string> lines);
 
   int InactiveLook() const { return static_cast<int>(frames_.size()); }  // the frame number whose tiles it uses
   std::string FlowText(const std::vector<std::string>& extraHeader = {}) const;

@@ -90,6 +90,7 @@ std::string Field(const demo::PlayerSettings& s, const std::string& name) {
   if (name == "ScreenFill") return std::to_string(s.ScreenFill);
   if (name == "WindowRoundingStyle") return std::to_string(s.WindowRoundingStyle);
   if (name == "WindowIconSm") return pair(s.WindowIconSm, 3);
+  if (name == "PresenterView") return std::to_string(s.PresenterView);
   return "?";
 }
 
@@ -116,6 +117,9 @@ TEST(ReadSettings, EachKeyAndItsFallback) {
        "Inactive", "999999999,7 1,1"},
       {{"HelpOnce", "NotesOff", "CoverTaskBarOk"}, "Flags", "1,0 1"},
       {{" HelpOn", "xNotesOff"}, "Flags", "0,1 0"},
+      {{"PresenterView"}, "PresenterView", "1"},
+      {{"PresenterViewer please"}, "PresenterView", "1"},
+      {{" PresenterView", "xPresenterView"}, "PresenterView", "0"},
       {{"WindowText \"My Demo\" trailing"}, "WindowText", "My Demo"},
       {{"WindowText \"\""}, "WindowText", ""},
       {{"WindowText \"ab\xC3\xA9" "cd\""}, "WindowText", "ab"},

@@ -90,7 +90,7 @@ TEST_F(DemotoolInfoSideFiles, JsonCarriesPackageSettingsGeometryAndEveryFrame) {
                 "\"TitleBarHeight\":24,\"CloseRightEdge\":7,\"InactiveUpperLeft\":[-1,-1],"
                 "\"InactiveWidHeight\":[-1,-1],\"helpOn\":1,\"notesOn\":1,\"helpLocked\":0,"
                 "\"NotesFont\":\"Trebuchet MS\",\"NotesFontSize\":20,\"NotesBackColor\":16711680,"
-                "\"NotesTextColor\":2105376,\"CoverTaskBarOk\":0,\"ScreenFill\":1,\"WindowRoundingStyle\":0},"
+                "\"NotesTextColor\":2105376,\"CoverTaskBarOk\":0,\"ScreenFill\":1,\"WindowRoundingStyle\":0,\"PresenterView\":0},"
                 "\"geometry\":{\"scale\":1000,\"offsetX\":638,\"offsetY\":491,\"fullWidth\":1280,\"fullHeight\":984},"
                 "\"lastFrame\":2,\"frames\":["
                 "{\"index\":0,\"name\":\"first\",\"offset\":" + Offset("first") + ",\"actions\":[" +

@@ -18,6 +18,7 @@
 #include <ctime>
 
 #include "platform/headless/state.h"
+#include "platform/shared/clock.h"
 #include "platform/shared/wakeup.h"
 
 namespace headless {
@@ -50,6 +51,7 @@ void Reset() {
   s.programPath.clear();
   s.screen = {0, 0, 1280, 1024};
   s.workArea = {0, 0, 1280, 984};
+  s.clockFrozen = false;
   s.boxes.clear();
   s.detaches = 0;
   s.console = true;
@@ -77,6 +79,12 @@ void SetScreen(int width, int height) {
 void SetWorkArea(const platform::Rect& area) {
   std::lock_guard<std::mutex> hold(S().lock);
   S().workArea = area;
+}
+
+void FreezeWallClock(const platform::WallTime* time) {
+  std::lock_guard<std::mutex> hold(S().lock);
+  S().clockFrozen = time != nullptr;
+  if (time) S().frozenClock = *time;
 }
 
 void SetConsole(bool present) {
@@ -150,6 +158,14 @@ Rect ScreenRect() {
 Rect WorkArea() {
   std::lock_guard<std::mutex> hold(S().lock);
   return S().workArea;
+}
+
+WallTime WallClock() {
+  {
+    std::lock_guard<std::mutex> hold(S().lock);
+    if (S().clockFrozen) return S().frozenClock;
+  }
+  return shared::LocalWallClock();
 }
 
 }  // namespace platform

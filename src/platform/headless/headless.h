@@ -15,6 +15,9 @@ void Reset();
 void SetProgramPath(const std::string& path);
 void SetScreen(int width, int height);
 void SetWorkArea(const platform::Rect& area);
+// Stops the wall clock at `time` (null: the real clock again), so that what
+// shows the time is drawn alike on every run.
+void FreezeWallClock(const platform::WallTime* time);
 
 struct MessageBoxRecord {
   std::string text, caption;

@@ -408,6 +408,13 @@ Rect GetWindowRect(Window window) {
   return {win->x, win->y, win->x + win->width, win->y + win->height};
 }
 
+TextSize ClientSize(Window window) {
+  Lock hold(S().lock);
+  msgsys::WindowRecord* win = msgsys::Find(window);
+  if (!win) return {};
+  return {win->ClientWidth(), win->ClientHeight()};
+}
+
 Window GetForegroundWindow() {
   Lock hold(S().lock);
   return S().foreground;

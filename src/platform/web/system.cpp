@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "platform/shared/clock.h"
 #include "platform/web/state.h"
 
 namespace web {
@@ -74,5 +75,7 @@ Rect ScreenRect() { return web::S().screen; }
 
 // The viewport has no task bar.
 Rect WorkArea() { return web::S().screen; }
+
+WallTime WallClock() { return shared::LocalWallClock(); }
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "platform/shared/clock.h"
 
 namespace win32 {
 
@@ -110,6 +111,8 @@ Rect WorkArea() {
   if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0)) return ScreenRect();
   return {r.left, r.top, r.right, r.bottom};
 }
+
+WallTime WallClock() { return shared::LocalWallClock(); }
 
 // ---- images ----
 

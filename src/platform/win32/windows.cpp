@@ -168,6 +168,12 @@ Rect GetWindowRect(Window window) {
   return {r.left, r.top, r.right, r.bottom};
 }
 
+TextSize ClientSize(Window window) {
+  RECT r{};
+  if (!::GetClientRect(H(window), &r)) return {};
+  return {r.right - r.left, r.bottom - r.top};
+}
+
 void SetForegroundWindow(Window window) {
   HWND hwnd = H(window);
   // Wine hands a window that was shown inactive to the X window manager at its

@@ -15,6 +15,7 @@
 
 #include <X11/extensions/Xrandr.h>
 
+#include "platform/shared/clock.h"
 #include "platform/x11/keys.h"
 
 namespace x11 {
@@ -169,6 +170,8 @@ Rect WorkArea() {
   if (data) XFree(data);
   return area;
 }
+
+WallTime WallClock() { return shared::LocalWallClock(); }
 
 Point CursorPosition() {
   std::unique_lock<std::mutex> hold;
