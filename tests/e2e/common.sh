@@ -14,12 +14,24 @@ check() {
 }
 
 # An Xvfb display of its own: start_xvfb WORK SCREEN (as WxHxD); sets XVFB_PID and DISPLAY.
+# The display must take a client before it counts: a server that named its
+# display and could not serve it (seen once in CI) is replaced.
 start_xvfb() {
-  Xvfb -displayfd 5 -screen 0 "$2" -nolisten tcp 5>"$1/display" 2>"$1/xvfb.log" &
-  XVFB_PID=$!
-  for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.1; done
-  [ -s "$1/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
-  export DISPLAY=:$(head -n1 "$1/display")
+  local attempt
+  for attempt in 1 2 3; do
+    : >"$1/display"
+    Xvfb -displayfd 5 -screen 0 "$2" -nolisten tcp 5>"$1/display" 2>"$1/xvfb.log" &
+    XVFB_PID=$!
+    for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.1; done
+    if [ -s "$1/display" ]; then
+      export DISPLAY=:$(head -n1 "$1/display")
+      for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && return 0; sleep 0.1; done
+    fi
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+  done
+  echo "FAIL: Xvfb did not start ($(cat "$1/xvfb.log"))"
+  exit 1
 }
 
 wait_window() {
