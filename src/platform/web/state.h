@@ -3,6 +3,7 @@
 
 #include <emscripten/fiber.h>
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -35,6 +36,7 @@ struct WebNative : msgsys::Native {
   std::vector<uint8_t> dirty;   // per client row: changed since the canvas last had it
   bool anyDirty = false;
   bool placed = false;          // the page knows the window's place and size
+  std::array<int, 9> layout{};  // what the page was last told of it
 };
 
 struct ClassInfo {

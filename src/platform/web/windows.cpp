@@ -9,6 +9,7 @@
 #include <wasm_simd128.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -107,9 +108,16 @@ void Place(WindowRecord& win) {
   const std::vector<Window>& order = msgsys::S().zOrder;
   for (size_t i = 0; i < order.size(); ++i)
     if (order[i] == win.id) z = static_cast<int>(i);
+  // Every frame shown re-activates and re-shows the window: the page hears
+  // only of what changed, since each call restyles the page.
+  const std::array<int, 9> layout{win.x, win.y, win.width, win.height, win.border, win.visible, win.minimized,
+                                  static_cast<int>(win.region), z};
+  WebNative& native = NativeOf(win);
+  if (native.placed && native.layout == layout) return;
   PagePlace(static_cast<int>(win.id), win.className.c_str(), win.x, win.y, win.width, win.height, win.border,
             win.visible, win.minimized, static_cast<int>(win.region), z);
-  NativeOf(win).placed = true;
+  native.layout = layout;
+  native.placed = true;
 }
 
 void PlaceAll() {
@@ -197,6 +205,9 @@ void Take(const PageInput& in) {
       case PageInput::kViewport:
         if (in.a == s.screen.right && in.b == s.screen.bottom) break;
         s.screen = {0, 0, in.a, in.b};
+        // The page's pixel ratio may have changed with it: every window is laid out again.
+        for (auto& [id, win] : msgsys::S().windows)
+          if (!win.passive) NativeOf(win).placed = false;
         for (auto& [id, win] : msgsys::S().windows)
           msgsys::Post(id, platform::kWmDisplayChange, 24, platform::PointParam(in.a, in.b));
         break;
