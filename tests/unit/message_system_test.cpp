@@ -149,6 +149,32 @@ TEST_F(MessageSystem, AHiddenWindowsSleepingThreadIsIdle) {
   headless::FinishThreads(0);  // ends the sleep at once
 }
 
+// A window hidden for a moment before its thread reaches a loop (the first
+// frame placing the main window) is still being set up: a key sent then would
+// find no foreground window yet.
+TEST_F(MessageSystem, AWindowHiddenWhileItsThreadSetsUpIsBusy) {
+  platform::WindowClass quiet;
+  quiet.name = "quiet";
+  ASSERT_TRUE(platform::RegisterWindowClass(quiet));
+  std::promise<void> hid;
+  std::thread setup([&] {
+    const platform::Window w = platform::MakeWindow("quiet", "quiet", platform::kStylePopup, 400, 100, 50, 50);
+    platform::ShowWindow(w, platform::kSwShow);
+    platform::ShowWindow(w, platform::kSwHide);
+    hid.set_value();
+    const int64_t until = platform::SteadyMicroseconds() + 50000;
+    while (platform::SteadyMicroseconds() < until) {
+    }
+    platform::PostToWindow(window_, kPing, 0, 0);
+    platform::Sleep(100);  // sleeping it out is idle
+    platform::DestroyWindow(w);
+  });
+  hid.get_future().wait();
+  EXPECT_TRUE(headless::WaitIdle(5000));
+  EXPECT_EQ(Journal(), "ping;");
+  setup.join();
+}
+
 // A thread the platform started is busy until it blocks: what it is about to
 // post (a timer's frame request) is waited for.
 TEST_F(MessageSystem, AStartedThreadIsBusyUntilItBlocks) {

@@ -230,12 +230,14 @@ bool WaitIdle(int timeoutMs) {
       if (!queue.waiting || !queue.posted.empty() || !queue.input.empty()) return false;
     }
     for (auto& [id, win] : S().windows) {
-      if (win.passive || !win.visible) continue;
-      // A shown window whose thread has not reached its loop is still being
-      // set up (the splash before the index is complete, the main window
-      // before its first frame).
-      if (!QueueOf(win.owner).running) return false;
-      if (win.needsPaint) return false;
+      if (win.passive) continue;
+      // A window whose thread has not reached its loop is still being set up
+      // (the splash before the index is complete, the main window before its
+      // first frame): shown, or hidden for a moment while the first frame
+      // places it, unless that thread is sleeping it out.
+      const ThreadQueue& queue = QueueOf(win.owner);
+      if (!queue.running && (win.visible || !queue.sleeping)) return false;
+      if (win.visible && win.needsPaint) return false;
     }
     return true;
   };
