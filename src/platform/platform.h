@@ -88,6 +88,9 @@ struct ProcessEnded {
 // ---- screen ----
 Rect ScreenRect();  // (0, 0) to the primary screen's width and height
 Rect WorkArea();    // the desktop less the task bar
+// The work areas of the monitors, the primary one first; only WorkArea() where
+// the system tells of a single monitor (or of none).
+std::vector<Rect> MonitorAreas();
 
 // ---- clock ----
 // The wall clock, for a presenter's clock and elapsed time: seconds since

@@ -279,10 +279,19 @@ void StopTicker(Player& p) {
   if (v.tickWakeup) platform::Wake(v.tickWakeup);
 }
 
-// Beside the audience window where the work area has room, otherwise over it at the work area's right edge.
+// The whole of a monitor the audience window is not on, where there is one;
+// otherwise beside the audience window where the work area has room, or over
+// it at the work area's right edge.
 platform::Rect PlaceView(const Player& p) {
-  const platform::Rect area = platform::WorkArea();
   const platform::Rect audience = platform::GetWindowRect(p.mainWindow);
+  const int cx = audience.left + (audience.right - audience.left) / 2;
+  const int cy = audience.top + (audience.bottom - audience.top) / 2;
+  const std::vector<platform::Rect> monitors = platform::MonitorAreas();
+  if (monitors.size() > 1) {
+    for (const platform::Rect& m : monitors)
+      if (!(m.left <= cx && cx < m.right && m.top <= cy && cy < m.bottom)) return m;
+  }
+  const platform::Rect area = monitors[0];
   const int areaWidth = area.right - area.left, areaHeight = area.bottom - area.top;
   const int right = area.right - audience.right, left = audience.left - area.left;
   const int height = std::max(kSmallest, std::min(kPreferredHeight, areaHeight));

@@ -23,8 +23,9 @@
 namespace demotool {
 
 const char* const kRunUsage =
-    "demotool run [--program PATH] [--screen W,H] [--workarea L,T,R,B] [--refresh HZ] [--script FILE]\n"
-    "             [--frame-coords] [--clock H:M:S] [--shots DIR] [-- ARG]\n"
+    "demotool run [--program PATH] [--screen W,H] [--workarea L,T,R,B] [--monitor L,T,R,B]...\n"
+    "             [--refresh HZ] [--script FILE] [--frame-coords] [--clock H:M:S] [--shots DIR] [-- ARG]\n"
+    "  --monitor adds a monitor beside the screen's, given by its work area;\n"
     "  script points are on the screen, where the window's frame starts at 40,40 unless\n"
     "  --frame-coords makes them relative to the frame's top-left corner, as storyboards are;\n"
     "  --clock stops the wall clock at that time of day, so that the presenter view's times\n"
@@ -165,9 +166,17 @@ int RunRun(const std::vector<std::string>& args) {
   int refresh = 0;  // frames follow at once: deterministic timing for scripts
   bool clockFrozen = false;
   platform::WallTime clock;
+  std::vector<platform::Rect> monitors;
   for (size_t i = 0; i < args.size();) {
     std::string value;
     if (TakeDisplayOption(args, i, display)) continue;
+    if (TakeValueOption(args, i, "--monitor", value)) {
+      int n[4];
+      if (!ParseNumberList(value, 4, n) || n[2] <= n[0] || n[3] <= n[1])
+        throw UsageError{"--monitor wants L,T,R,B with R > L and B > T, not '" + value + "'"};
+      monitors.push_back({n[0], n[1], n[2], n[3]});
+      continue;
+    }
     if (TakeValueOption(args, i, "--program", value)) {
       program = fs::absolute(value).string();
       continue;
@@ -214,6 +223,7 @@ int RunRun(const std::vector<std::string>& args) {
   headless::Reset();
   headless::SetScreen(display.screenWidth, display.screenHeight);
   headless::SetWorkArea(display.workArea);
+  headless::SetOtherMonitors(monitors);
   headless::SetRefreshRate(refresh);
   headless::FreezeWallClock(clockFrozen ? &clock : nullptr);
   // Without a program file of its own the player takes the side files here.
@@ -302,6 +312,11 @@ int RunRun(const std::vector<std::string>& args) {
         if (Presenter()) headless::PostTo(Presenter(), platform::kQueryPresenterMessage, 0, static_cast<intptr_t>(asker));
         Settle();
         Note("presenter: %s\n", Presenter() ? headless::WindowText(asker) : "(closed)");
+      } else if (v == "presenter-where") {
+        const headless::WindowInfo w = headless::Describe(Presenter());
+        Note("presenter at: %s\n", w.exists ? std::to_string(w.x) + "," + std::to_string(w.y) + " " +
+                                                   std::to_string(w.width) + "x" + std::to_string(w.height)
+                                             : std::string("(closed)"));
       } else if (v == "presenter-close") {
         if (Presenter()) headless::PostTo(Presenter(), platform::kWmClose, 0, 0);
       } else if (v == "close") {

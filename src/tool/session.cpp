@@ -47,6 +47,9 @@ bool ParseNumberList(const std::string& text, int count, int* out) {
       if (pos >= text.size() || text[pos] != ',') return false;
       ++pos;
     }
+    // A monitor left of or above the primary one has negative coordinates.
+    const bool negative = pos < text.size() && text[pos] == '-';
+    if (negative) ++pos;
     size_t begin = pos;
     int64_t value = 0;
     while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
@@ -55,7 +58,7 @@ bool ParseNumberList(const std::string& text, int count, int* out) {
       ++pos;
     }
     if (pos == begin) return false;
-    out[i] = static_cast<int>(value);
+    out[i] = static_cast<int>(negative ? -value : value);
   }
   return pos == text.size();
 }

@@ -38,7 +38,7 @@ bool TakeDisplayOption(const std::vector<std::string>& args, size_t& i, DisplayO
 bool TakeValueOption(const std::vector<std::string>& args, size_t& i, const std::string& name,
                      std::string& value);
 
-// Parses exactly `count` comma-separated decimal numbers of 0..1000000.
+// Parses exactly `count` comma-separated decimal numbers of -1000000..1000000.
 bool ParseNumberList(const std::string& text, int count, int* out);
 
 // Splits "a,b,c" at commas; empty items are kept.

@@ -131,4 +131,20 @@ TEST(PresenterView, HeaderLineOpensItAndKeysInItDriveTheAudienceWindow) {
   ExpectShots(s, {{"afterwards", "timer-two"}});
 }
 
+// With a second monitor the view takes all of it, whichever side it is on;
+// with one it stands beside the audience window.
+TEST(PresenterView, ASecondMonitorTakesTheView) {
+  Demo demo;
+  demo.Frame("zero");
+  demo.Frame("one");
+  Scenario s(demo);
+  const auto left = s.Run({Key(kF5), "presenter-where"}, "one", {"--monitor", "-1024,0,0,728"});
+  const auto right = s.Run({Key(kF5), "presenter-where"}, "one", {"--monitor", "1280,100,3200,1180"});
+  const auto alone = s.Run({Key(kF5), "presenter-where"}, "one");
+  EXPECT_NE(left.err.find("presenter at: -1024,0 1024x728"), std::string::npos) << left.err;
+  EXPECT_NE(right.err.find("presenter at: 1280,100 1920x1080"), std::string::npos) << right.err;
+  EXPECT_EQ(alone.err.find("presenter at: 1280,"), std::string::npos) << alone.err;
+  EXPECT_NE(alone.err.find("presenter at: "), std::string::npos) << alone.err;
+}
+
 }  // namespace

@@ -51,6 +51,7 @@ void Reset() {
   s.programPath.clear();
   s.screen = {0, 0, 1280, 1024};
   s.workArea = {0, 0, 1280, 984};
+  s.otherMonitors.clear();
   s.clockFrozen = false;
   s.boxes.clear();
   s.detaches = 0;
@@ -79,6 +80,11 @@ void SetScreen(int width, int height) {
 void SetWorkArea(const platform::Rect& area) {
   std::lock_guard<std::mutex> hold(S().lock);
   S().workArea = area;
+}
+
+void SetOtherMonitors(const std::vector<platform::Rect>& areas) {
+  std::lock_guard<std::mutex> hold(S().lock);
+  S().otherMonitors = areas;
 }
 
 void FreezeWallClock(const platform::WallTime* time) {
@@ -158,6 +164,13 @@ Rect ScreenRect() {
 Rect WorkArea() {
   std::lock_guard<std::mutex> hold(S().lock);
   return S().workArea;
+}
+
+std::vector<Rect> MonitorAreas() {
+  std::lock_guard<std::mutex> hold(S().lock);
+  std::vector<Rect> areas{S().workArea};
+  areas.insert(areas.end(), S().otherMonitors.begin(), S().otherMonitors.end());
+  return areas;
 }
 
 WallTime WallClock() {

@@ -15,6 +15,8 @@ void Reset();
 void SetProgramPath(const std::string& path);
 void SetScreen(int width, int height);
 void SetWorkArea(const platform::Rect& area);
+// Further monitors beside the work area's, each a work area of its own (none after Reset).
+void SetOtherMonitors(const std::vector<platform::Rect>& areas);
 // Stops the wall clock at `time` (null: the real clock again), so that what
 // shows the time is drawn alike on every run.
 void FreezeWallClock(const platform::WallTime* time);

@@ -47,6 +47,7 @@ struct State {
   std::string programPath;
   platform::Rect screen{0, 0, 1280, 1024};
   platform::Rect workArea{0, 0, 1280, 984};
+  std::vector<platform::Rect> otherMonitors;
   bool clockFrozen = false;
   platform::WallTime frozenClock;
   std::vector<MessageBoxRecord> boxes;

@@ -76,6 +76,8 @@ Rect ScreenRect() { return web::S().screen; }
 // The viewport has no task bar.
 Rect WorkArea() { return web::S().screen; }
 
+std::vector<Rect> MonitorAreas() { return {WorkArea()}; }
+
 WallTime WallClock() { return shared::LocalWallClock(); }
 
 }  // namespace platform

@@ -112,6 +112,31 @@ Rect WorkArea() {
   return {r.left, r.top, r.right, r.bottom};
 }
 
+namespace {
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoA(monitor, &info)) return TRUE;
+  auto& areas = *reinterpret_cast<std::vector<Rect>*>(list);
+  const RECT& w = info.rcWork;
+  const Rect area{w.left, w.top, w.right, w.bottom};
+  if (info.dwFlags & MONITORINFOF_PRIMARY)
+    areas.insert(areas.begin(), area);
+  else
+    areas.push_back(area);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<Rect> MonitorAreas() {
+  std::vector<Rect> areas;
+  EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&areas));
+  if (areas.size() < 2) return {WorkArea()};
+  return areas;
+}
+
 WallTime WallClock() { return shared::LocalWallClock(); }
 
 // ---- images ----

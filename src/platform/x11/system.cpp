@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -140,26 +141,47 @@ void EndProcess(int status) {
   _exit(status);
 }
 
-Rect ScreenRect() {
-  std::unique_lock<std::mutex> hold;
-  Display* d = x11::Aux(hold);
-  if (!d) return {0, 0, 1280, 1024};
+namespace {
+
+Rect Intersect(const Rect& a, const Rect& b) {
+  const Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+               std::min(a.bottom, b.bottom)};
+  return r.right > r.left && r.bottom > r.top ? r : a;
+}
+
+// The monitors RandR 1.5 tells of, the primary one (or else the first) first.
+std::vector<Rect> Monitors(Display* d) {
+  std::vector<Rect> monitors;
+  int major = 0, minor = 0;
+  if (!XRRQueryVersion(d, &major, &minor) || major * 100 + minor < 105) return monitors;
+  int count = 0;
+  XRRMonitorInfo* info = XRRGetMonitors(d, DefaultRootWindow(d), True, &count);
+  if (!info) return monitors;
+  for (int i = 0; i < count; ++i) {
+    const Rect r{info[i].x, info[i].y, info[i].x + info[i].width, info[i].y + info[i].height};
+    if (info[i].primary)
+      monitors.insert(monitors.begin(), r);
+    else
+      monitors.push_back(r);
+  }
+  XRRFreeMonitors(info);
+  return monitors;
+}
+
+// The whole desktop, and its work area as the window manager gives it.
+Rect Desktop(Display* d) {
   // Screen size changes are seen at once: ask the server, not the cached setup.
   XWindowAttributes a;
   if (XGetWindowAttributes(d, DefaultRootWindow(d), &a)) return {0, 0, a.width, a.height};
   return {0, 0, DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
 }
 
-Rect WorkArea() {
-  const Rect screen = ScreenRect();
-  std::unique_lock<std::mutex> hold;
-  Display* d = x11::Aux(hold);
-  if (!d) return screen;
+Rect DesktopWorkArea(Display* d, const Rect& desktop) {
   Atom type;
   int format;
   unsigned long count, after;
   unsigned char* data = nullptr;
-  Rect area = screen;
+  Rect area = desktop;
   if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_WORKAREA", False), 0, 4, False, XA_CARDINAL,
                          &type, &format, &count, &after, &data) == Success &&
       data && count >= 4 && format == 32) {
@@ -169,6 +191,30 @@ Rect WorkArea() {
   }
   if (data) XFree(data);
   return area;
+}
+
+}  // namespace
+
+// With more than one monitor the screen is the primary one, as on Windows.
+Rect ScreenRect() {
+  std::unique_lock<std::mutex> hold;
+  Display* d = x11::Aux(hold);
+  if (!d) return {0, 0, 1280, 1024};
+  const std::vector<Rect> monitors = Monitors(d);
+  return monitors.size() > 1 ? monitors[0] : Desktop(d);
+}
+
+Rect WorkArea() { return MonitorAreas()[0]; }
+
+std::vector<Rect> MonitorAreas() {
+  std::unique_lock<std::mutex> hold;
+  Display* d = x11::Aux(hold);
+  if (!d) return {{0, 0, 1280, 1024}};
+  const Rect area = DesktopWorkArea(d, Desktop(d));
+  std::vector<Rect> monitors = Monitors(d);
+  if (monitors.size() < 2) return {area};
+  for (Rect& m : monitors) m = Intersect(m, area);
+  return monitors;
 }
 
 WallTime WallClock() { return shared::LocalWallClock(); }
