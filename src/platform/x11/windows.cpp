@@ -255,6 +255,11 @@ void Translate(XEvent& e) {
       Flush(*win, e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height);
       break;
     case ConfigureNotify:
+      // An ordinary window is sized by the presenter too: its procedure paints the new size.
+      if (win->style == platform::kStyleWindow) {
+        const int width = e.xconfigure.width + 2 * win->border, height = e.xconfigure.height + 2 * win->border;
+        if (width != win->width || height != win->height) msgsys::Place(*win, win->x, win->y, width, height);
+      }
       // Our own parent is the root without a window manager; a reparenting
       // manager sends synthetic events in root coordinates.
       if (!e.xconfigure.send_event && HasWindowManager(d)) break;
@@ -464,14 +469,16 @@ Window MakeWindow(const std::string& className, const std::string& title, uint32
   size.width = width;
   size.height = height;
   XSetWMNormalHints(d, xw, &size);
-  // No decorations: the frame draws its own title band.
-  struct {
-    unsigned long flags, functions, decorations;
-    long inputMode;
-    unsigned long status;
-  } motif{2, 0, 0, 0, 0};
-  const Atom motifAtom = x11::Intern(d, "_MOTIF_WM_HINTS");
-  XChangeProperty(d, xw, motifAtom, motifAtom, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&motif), 5);
+  // No decorations but on an ordinary window: the frame draws its own title band.
+  if (style != platform::kStyleWindow) {
+    struct {
+      unsigned long flags, functions, decorations;
+      long inputMode;
+      unsigned long status;
+    } motif{2, 0, 0, 0, 0};
+    const Atom motifAtom = x11::Intern(d, "_MOTIF_WM_HINTS");
+    XChangeProperty(d, xw, motifAtom, motifAtom, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&motif), 5);
+  }
   Atom deleteWindow = x11::Intern(d, "WM_DELETE_WINDOW");
   XSetWMProtocols(d, xw, &deleteWindow, 1);
   XWMHints wm{};

@@ -91,6 +91,18 @@ xdotool key Right
 check "Right Arrow in the presenter view steps the audience window on" await frames_more_than "$before"
 shot_of "$VIEW" view
 
+# Resized by the presenter, the view lays itself out anew: its key hint is at the new bottom.
+xdotool windowsize --sync "$VIEW" 900 600
+sleep 0.5
+shot_of "$VIEW" view-resized
+light() {  # light pixels of the resized view within a crop WxH+X+Y
+  convert "$SHOTS/view-resized.png" -crop "$1" +repage -colorspace gray -threshold 50% -format "%[fx:round(mean*w*h)]" info:
+}
+hint=$(light 400x50+500+550)
+left=$(light 450x50+0+550)
+check "the resized view is drawn for its new size: its key hint at the bottom right ($hint light pixels), nothing left of it ($left)" \
+  test "${hint:-0}" -gt 100 -a "${left:-1}" = 0
+
 xdotool key F5
 check "F5 in the view closes it" await bash -c "! xdotool search --onlyvisible --class RXPresenter"
 xdotool key Escape
