@@ -22,7 +22,7 @@ target_compile_options(demo_web PRIVATE -msimd128)
 add_executable(demoplayer src/app/player_main.cpp)
 set_source_files_properties(src/app/player_main.cpp PROPERTIES COMPILE_DEFINITIONS main=DemoAppMain)
 target_link_libraries(demoplayer PRIVATE demo_web)
-set(WEB_EXPORTS _main _web_pointer _web_key _web_viewport _web_focus _web_restore _web_box_closed _web_set_screen _web_present_ms)
+set(WEB_EXPORTS _main _web_pointer _web_key _web_viewport _web_focus _web_restore _web_box_closed _web_window_size _web_window_close _web_set_screen _web_present_ms)
 list(JOIN WEB_EXPORTS "," WEB_EXPORT_LIST)
 target_link_options(demoplayer PRIVATE
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536

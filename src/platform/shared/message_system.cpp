@@ -136,6 +136,8 @@ bool Place(WindowRecord& win, int x, int y, int width, int height) {
   if (resized) {
     win.surface.assign(static_cast<size_t>(win.ClientWidth()) * win.ClientHeight() * 3, 0);
     win.needsPaint = true;
+    // Resized from outside its thread (the presenter sizing it): the thread paints it.
+    if (S().backend.wake) S().backend.wake(win.owner);
   }
   S().changed.notify_all();
   return resized;

@@ -48,7 +48,7 @@ struct ClassInfo {
 // Input the page handed over while the program waited: turned into messages
 // by the scheduler, since an export called during a wait may only queue.
 struct PageInput {
-  enum Kind { kPointer, kKey, kKeyUp, kViewport, kFocus, kRestore, kBoxClosed } kind;
+  enum Kind { kPointer, kKey, kKeyUp, kViewport, kFocus, kRestore, kBoxClosed, kWindowSize, kWindowClose } kind;
   int a = 0, b = 0, c = 0;
 };
 

@@ -235,6 +235,18 @@ void Take(const PageInput& in) {
       case PageInput::kBoxClosed:
         s.boxOpen = false;
         break;
+      case PageInput::kWindowSize:
+        // A window the page shows in a browser window of its own takes that
+        // window's size as its client area, and paints itself anew.
+        if (WindowRecord* win = Find(static_cast<Window>(in.a)); win && !win->passive) {
+          msgsys::Place(*win, win->x, win->y, in.b + 2 * win->border, in.c + 2 * win->border);
+          NativeOf(*win).placed = false;
+        }
+        break;
+      case PageInput::kWindowClose:
+        if (WindowRecord* win = Find(static_cast<Window>(in.a)); win && !win->passive)
+          msgsys::Post(win->id, platform::kWmClose, 0, 0);
+        break;
     }
   }
   if (activate) msgsys::ChangeForeground(activate);
@@ -310,6 +322,10 @@ EMSCRIPTEN_KEEPALIVE void web_viewport(int width, int height) {
 EMSCRIPTEN_KEEPALIVE void web_focus(int gained) { web::S().input.push_back({web::PageInput::kFocus, gained}); }
 EMSCRIPTEN_KEEPALIVE void web_restore() { web::S().input.push_back({web::PageInput::kRestore}); }
 EMSCRIPTEN_KEEPALIVE void web_box_closed() { web::S().input.push_back({web::PageInput::kBoxClosed}); }
+EMSCRIPTEN_KEEPALIVE void web_window_size(int window, int width, int height) {
+  web::S().input.push_back({web::PageInput::kWindowSize, window, std::max(1, width), std::max(1, height)});
+}
+EMSCRIPTEN_KEEPALIVE void web_window_close(int window) { web::S().input.push_back({web::PageInput::kWindowClose, window}); }
 EMSCRIPTEN_KEEPALIVE double web_present_ms() { return web::S().presentMs; }
 // Before the program starts: the screen it starts on.
 EMSCRIPTEN_KEEPALIVE void web_set_screen(int width, int height) { web::S().screen = {0, 0, width, height}; }

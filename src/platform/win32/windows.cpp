@@ -52,6 +52,8 @@ LRESULT CALLBACK Trampoline(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (it != S().classes.end()) proc = it->second.proc;
   }
   if (!proc) return DefWindowProcA(hwnd, message, wParam, lParam);
+  // A window the presenter sizes is laid out anew for its size: all of it is painted, not only what the size added.
+  if (message == WM_SIZE && (GetWindowLongA(hwnd, GWL_STYLE) & WS_THICKFRAME)) InvalidateRect(hwnd, nullptr, FALSE);
   // The core never saw its window lose the activation it takes back here.
   if (message == WM_NCACTIVATE && hwnd == reactivating) return DefWindowProcA(hwnd, message, wParam, lParam);
   if (message == WM_NCDESTROY) {

@@ -312,6 +312,70 @@ async function walkFromSplash() {
   await t.close();
 }
 
+// ---- the presenter view in a browser window of its own: clean frames for the audience, keys from the view ----
+async function presenterView() {
+  section = "presenter view";
+  const t = await Tab.open(site("#frame=home"));
+  await t.awaitFrame("home");
+  await t.loadPng("ref", render("home"));
+  await t.expectDiff("notes drawn over home", "ref", BELOW_TITLE, (n) => n > 1000, "presenter-notes");
+  const opened = t.context.waitForEvent("page", { timeout: 10000 }).catch(() => null);
+  await t.key("F5");
+  const view = await opened;
+  if (!check("F5 opens the presenter view in a browser window of its own", view)) return t.close();
+  const viewCanvas = () => view.evaluate(() => { const c = document.querySelector("canvas"); return c ? [c.width, c.height] : null; });
+  check("the view's window holds its canvas, sized to the window", await until(async () => {
+    const size = await viewCanvas(), vp = view.viewportSize();
+    return size && vp && size[0] === vp.width && size[1] === vp.height;
+  }, 5000), JSON.stringify([await viewCanvas(), view.viewportSize()]));
+  // Drawn, not only sized: the frame, its steps and notes over the view's dark ground.
+  const drawn = () => view.evaluate(() => {
+    const c = document.querySelector("canvas"), d = c.getContext("2d").getImageData(0, 0, c.width, c.height).data;
+    let n = 0;
+    for (let i = 0; i < d.length; i += 4) if (d[i] > 128 || d[i + 1] > 128 || d[i + 2] > 128) n++;
+    return n;
+  });
+  check("the view shows the frame and its words", await until(async () => (await drawn()) > 50000, 5000), await drawn());
+  check("the view's window is titled for the demo", / - presenter view$/.test(await view.title()), await view.title());
+  check("no view canvas on the audience's page", !(await t.rect("RXPresenter")));
+  await t.sameAsRender("presenter-audience", "home");
+  await sleep(300);
+  await view.screenshot({ path: path.join(shots, "presenter-view.png") });
+  await t.shot("presenter-audience");
+
+  // keys pressed in the view act in the demo
+  await view.keyboard.press("ArrowRight");
+  await t.awaitFrame("hover-1", "Right Arrow in the view steps the demo on");
+  await view.keyboard.press("ArrowLeft");
+  await t.awaitFrame("home", "Left Arrow in the view steps back");
+
+  // resized by the presenter, the view is drawn for its new size
+  await view.setViewportSize({ width: 700, height: 500 });
+  check("the resized view's canvas follows its window", await until(async () => {
+    const size = await viewCanvas();
+    return size && size[0] === 700 && size[1] === 500;
+  }, 5000), JSON.stringify(await viewCanvas()));
+  check("the resized view is drawn anew", await until(async () => (await drawn()) > 30000, 5000), await drawn());
+  await view.screenshot({ path: path.join(shots, "presenter-view-small.png") });
+
+  // F5 in the view closes it; the notes come back for the audience
+  const closed = view.waitForEvent("close", { timeout: 10000 }).then(() => true, () => false);
+  await view.keyboard.down("F5").catch(() => {});  // the window goes before the key comes up
+  check("F5 in the view closes its window", await closed);
+  await t.expectDiff("notes back for the audience once the view is closed", "ref", BELOW_TITLE, (n) => n > 1000, "presenter-closed");
+
+  // the presenter closing the view's window closes the view
+  const again = t.context.waitForEvent("page", { timeout: 10000 }).catch(() => null);
+  await t.key("F5");
+  const second = await again;
+  if (check("F5 opens it again", second)) {
+    await t.sameAsRender("presenter-again", "home");
+    await second.close({ runBeforeUnload: true });
+    await t.expectDiff("closing the view's window brings the notes back", "ref", BELOW_TITLE, (n) => n > 1000, "presenter-window-closed");
+  }
+  await t.close();
+}
+
 // ---- links to a frame, the title band's areas, right clicks, cut-out frames ----
 async function deepLinks() {
   section = "start frame";
@@ -619,7 +683,7 @@ async function hostile() {
 }
 
 const only = process.env.WEB_E2E_ONLY;  // one part, when working on it
-const parts = { walkFromSplash, deepLinks, splashKeys, missingContent, embedded, viewportChange, singleFile, hostile };
+const parts = { walkFromSplash, presenterView, deepLinks, splashKeys, missingContent, embedded, viewportChange, singleFile, hostile };
 await launch();
 try {
   for (const [name, part] of Object.entries(parts)) {

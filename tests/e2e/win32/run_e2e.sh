@@ -438,6 +438,37 @@ wait_for "the player to end by Esc" ended
 finished 0 "the demo in a read-only folder"
 [ "$(ls -A "$work/readonly")" = "demo.exe" ] || fail "the read-only folder holds: $(ls -A "$work/readonly")"
 
+# ---- run 11: the presenter view: the audience sees the frame alone, keys in the view act in the demo ----
+start player-presenter "$work/run" demo.exe home
+wait_for "the home frame" shows_frame 7 home
+wait_for "the main window" window_origin "galculator"
+read -r wx wy < <(window_origin "galculator")
+xdotool mousemove 400 300 key F5
+view() { xdotool search --onlyvisible --name '^galculator - presenter view$' | head -1; }
+view_shown() { [ -n "$(view)" ]; }
+wait_for "the presenter view" view_shown
+# One monitor: the view stands over the audience window's right part; the presenter moves and sizes it.
+xdotool windowsize --sync "$(view)" 420 600 windowmove --sync "$(view)" 850 40
+sleep 1
+shot presenter
+d=$(frame_diff presenter home)
+[ "$d" = 0 ] || fail "with the presenter view open the audience window differs from the plain frame in $d pixels"
+read -r vx vy < <(window_origin "galculator - presenter view")
+# Drawn for its new size: the key hint at its bottom, light on the dark ground.
+convert "$shots/presenter.png" -crop "380x40+$((vx + 20))+$((vy + 540))" +repage -colorspace gray -threshold 50% "$work/hint.png"
+light=$(convert "$work/hint.png" -format '%[fx:round(mean*w*h)]' info:)
+[ "${light:-0}" -gt 100 ] || fail "the resized presenter view shows no key hint at its bottom ($light light pixels)"
+before=$(frame_count)
+xdotool windowactivate --sync "$(view)" 2>/dev/null || xdotool windowfocus --sync "$(view)"
+xdotool key Right
+wait_for "Right Arrow in the presenter view to step the demo on" more_frames
+xdotool key F5
+view_gone() { ! view_shown; }
+wait_for "F5 in the view to close it" view_gone
+xdotool key Escape
+wait_for "the player to end by Esc" ended
+finished 0 "Esc after the presenter view"
+
 if [ "$failures" -gt 0 ]; then
   echo "e2e: $failures check(s) failed" >&2
   exit 1

@@ -63,11 +63,14 @@
       if (!c) {
         c = canvases[id] = document.createElement("canvas");
         c.dataset.windowClass = className;
-        desktop.appendChild(c);
+        // The presenter view goes to a browser window of its own, for the
+        // presenter's screen; where popups are blocked it stays on the page.
+        if (className !== "RXPresenter" || !openView(id, c, width, height)) desktop.appendChild(c);
         if (className === "RXDemo") mainId = id;
       }
       var r = ratio(), cw = Math.max(0, width - 2 * border), ch = Math.max(0, height - 2 * border);
       if (c.width !== cw || c.height !== ch) { c.width = cw; c.height = ch; }
+      if (c.view) return;  // laid out by its own window
       c.style.left = x / r + "px";
       c.style.top = y / r + "px";
       c.style.width = cw / r + "px";
@@ -80,6 +83,7 @@
       if (id === mainId) document.getElementById("restore").hidden = !(visible && minimized);
     },
     destroy: function (id) {
+      if (canvases[id] && canvases[id].view) closeView(canvases[id]);
       if (canvases[id]) canvases[id].remove();
       delete canvases[id];
     },
@@ -137,6 +141,58 @@
       for (var p = 0, n = width * height; p < n; ++p) HEAPU8[alpha + p] = data[p * 4 + 3];
     },
   };
+
+  // ---- the presenter view's own browser window: this page draws into it and
+  // takes its keys, size and closing, so it needs no page or server of its own ----
+  function openView(id, c, width, height) {
+    var r = ratio();
+    var w = null;
+    try {
+      w = window.open("", "demoplayer-presenter-" + id,
+                      "popup,width=" + Math.round(width / r) + ",height=" + Math.round(height / r));
+    } catch (e) { w = null; }
+    if (!w || !w.document) return false;
+    var d = w.document;
+    d.title = document.title + " - presenter view";
+    d.body.style.cssText = "margin:0;overflow:hidden;background:#202830";
+    d.body.textContent = "";
+    c.style.cssText = "display:block;position:static;border:0";
+    d.body.appendChild(c);
+    c.view = w;
+    function size() {
+      var pr = w.devicePixelRatio || 1;
+      c.style.width = w.innerWidth + "px";
+      c.style.height = w.innerHeight + "px";
+      if (!Module.calledRun || w.innerWidth < 1 || w.innerHeight < 1) return;
+      Module._web_window_size(id, Math.round(w.innerWidth * pr), Math.round(w.innerHeight * pr));
+      wake();
+    }
+    w.addEventListener("resize", size);
+    w.addEventListener("keydown", function (e) {
+      var vk = virtualKey(e);
+      if (!vk || e.ctrlKey || e.metaKey) return;
+      e.preventDefault();
+      key(vk, true);
+    });
+    w.addEventListener("keyup", function (e) { var vk = virtualKey(e); if (vk) key(vk, false); });
+    // Closed by the presenter: the player closes its view, as its close button does.
+    w.addEventListener("pagehide", function () {
+      if (!c.view) return;
+      c.view = null;
+      Module._web_window_close(id);
+      wake();
+    });
+    size();
+    return true;
+  }
+  function closeView(c) {
+    var w = c.view;
+    c.view = null;
+    w.close();
+  }
+  window.addEventListener("pagehide", function () {
+    for (var id in canvases) if (canvases[id].view) closeView(canvases[id]);
+  });
 
   function context2d(width, height) {
     if (!scratch) scratch = document.createElement("canvas");
