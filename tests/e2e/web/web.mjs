@@ -373,6 +373,15 @@ async function presenterView() {
     await second.close({ runBeforeUnload: true });
     await t.expectDiff("closing the view's window brings the notes back", "ref", BELOW_TITLE, (n) => n > 1000, "presenter-window-closed");
   }
+  // the demo's end closes an open view with it
+  const third = t.context.waitForEvent("page", { timeout: 10000 }).catch(() => null);
+  await t.key("F5");
+  const last = await third;
+  if (check("F5 opens it once more", last)) {
+    const gone = last.waitForEvent("close", { timeout: 10000 }).then(() => true, () => false);
+    await t.key("Escape");
+    check("the demo's end closes the view's window", await gone);
+  }
   await t.close();
 }
 

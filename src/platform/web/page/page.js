@@ -39,6 +39,7 @@
     if (player.ended) return;
     player.ended = true;
     player.status = status;
+    closeViews();
     document.getElementById("loading").hidden = true;
     document.getElementById("restore").hidden = true;
     pointer.hidden = true;
@@ -190,9 +191,10 @@
     c.view = null;
     w.close();
   }
-  window.addEventListener("pagehide", function () {
+  function closeViews() {
     for (var id in canvases) if (canvases[id].view) closeView(canvases[id]);
-  });
+  }
+  window.addEventListener("pagehide", closeViews);
 
   function context2d(width, height) {
     if (!scratch) scratch = document.createElement("canvas");
