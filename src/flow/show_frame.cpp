@@ -113,7 +113,8 @@ void PlaceWindow(Player& p, const FrameComposition& comp) {
 }
 
 void Present(Player& p, int sx, int sy, int sw, int sh, int dx, int dy, int dw, int dh) {
-  platform::PresentImage(p.mainWindow, p.displayBuffer.pixels, sx, sy, sw, sh, dx, dy, dw, dh);
+  platform::PresentImage(p.mainWindow, p.displayBuffer.pixels, sx, sy, sw, sh, dx, dy, dw, dh,
+                         {p.displayBuffer.rowTile.data(), p.displayBuffer.tagEpoch});
 }
 
 void CopyToWindow(Player& p, const FrameComposition& comp) {

@@ -25,6 +25,7 @@ struct FrameImage {
   // rowTile[k] is the tile whose whole width row k holds, -1 when unknown.
   std::array<int32_t, kImageHeight> rowTile;
   StackIdentity rowSource;
+  uint64_t tagEpoch = 0;  // counts the forgettings: tags of different epochs say nothing of each other
 
   FrameImage() { ForgetRows(); }
   FrameImage(const FrameImage&) = delete;
@@ -35,7 +36,10 @@ struct FrameImage {
   uint8_t* Row(int k) { return pixels + static_cast<size_t>(k) * kImageStride; }
   const uint8_t* Row(int k) const { return pixels + static_cast<size_t>(k) * kImageStride; }
   // Anything that writes pixels other than composition must call this.
-  void ForgetRows() { rowTile.fill(-1); }
+  void ForgetRows() {
+    rowTile.fill(-1);
+    ++tagEpoch;
+  }
   void Create() {
     if (!pixels) {
       pixels = platform::CreateFrameImagePixels();

@@ -218,10 +218,18 @@ enum class Region { None, Rectangle, RoundedTop };
 // (0, 0)-(width, height) with 11 x 11 corner ellipses.
 void SetWindowRegion(Window window, Region region, int width, int height);
 
+// What the core knows of a FrameImage's rows: tags[r] >= 0 names what row r
+// holds, so that a row with the same tag in the same epoch as at the window's
+// last present holds the same pixels; -1 is unknown. A backend may ignore it.
+struct RowTags {
+  const int32_t* tags = nullptr;
+  uint64_t epoch = 0;
+};
+
 // Copies a rectangle of FrameImage pixels to the window: a block copy when the
 // sizes agree, otherwise a halftone (area-averaging) stretch.
 void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth,
-                  int srcHeight, int dstX, int dstY, int dstWidth, int dstHeight);
+                  int srcHeight, int dstX, int dstY, int dstWidth, int dstHeight, RowTags rows = {});
 void FillWindowRect(Window window, int x, int y, int width, int height, uint32_t colour);
 void DrawTextOnWindow(Window window, Font font, int x, int y, const char* text, int length, uint32_t colour,
                       bool opaque, uint32_t background);

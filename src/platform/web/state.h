@@ -34,6 +34,11 @@ struct Fibre {
 struct WebNative : msgsys::Native {
   std::vector<uint8_t> rgba;    // the canvas's pixels, kept for putImageData
   std::vector<uint8_t> dirty;   // per client row: changed since the canvas last had it
+  // Per client row: the core's tag for the pixels last presented there (-1:
+  // none, or drawn over since), with the epoch and placement they came in.
+  std::vector<int32_t> tags;
+  uint64_t tagEpoch = 0;
+  std::array<int, 4> tagPlace{-1, -1, -1, -1};  // srcX, srcY - dstY, dstX, width
   bool anyDirty = false;
   bool placed = false;          // the page knows the window's place and size
   std::array<int, 9> layout{};  // what the page was last told of it

@@ -88,7 +88,15 @@ void SizeCanvasPixels(WindowRecord& win) {
   if (native.rgba.size() == pixels * 4 && native.dirty.size() == static_cast<size_t>(win.ClientHeight())) return;
   native.rgba.assign(pixels * 4, 255);
   native.dirty.assign(static_cast<size_t>(win.ClientHeight()), kConvert);
+  native.tags.assign(static_cast<size_t>(win.ClientHeight()), -1);
   native.anyDirty = true;
+}
+
+// A new size starts the window's pixels over: no row keeps its tag.
+void Resized(WindowRecord& win) {
+  SizeCanvasPixels(win);
+  std::vector<int32_t>& tags = NativeOf(win).tags;
+  std::fill(tags.begin(), tags.end(), -1);
 }
 
 void MarkRows(WindowRecord& win, int top, int height) {
@@ -99,6 +107,7 @@ void MarkRows(WindowRecord& win, int top, int height) {
   const int bottom = std::min(ch, top + std::max(0, height));
   if (top >= bottom) return;
   std::fill(native.dirty.begin() + top, native.dirty.begin() + bottom, kConvert);
+  std::fill(native.tags.begin() + top, native.tags.begin() + bottom, -1);
   native.anyDirty = true;
 }
 
@@ -239,7 +248,7 @@ void Take(const PageInput& in) {
         // A window the page shows in a browser window of its own takes that
         // window's size as its client area, and paints itself anew.
         if (WindowRecord* win = Find(static_cast<Window>(in.a)); win && !win->passive) {
-          msgsys::Place(*win, win->x, win->y, in.b + 2 * win->border, in.c + 2 * win->border);
+          if (msgsys::Place(*win, win->x, win->y, in.b + 2 * win->border, in.c + 2 * win->border)) Resized(*win);
           NativeOf(*win).placed = false;
         }
         break;
@@ -376,7 +385,7 @@ void MoveWindow(Window window, int x, int y, int width, int height) {
   Lock hold(msgsys::S().lock);
   WindowRecord* win = Find(window);
   if (!win) return;
-  msgsys::Place(*win, x, y, width, height);
+  if (msgsys::Place(*win, x, y, width, height)) web::Resized(*win);
   web::Place(*win);
 }
 
@@ -411,7 +420,7 @@ void SetWindowRegion(Window window, Region region, int width, int height) {
 }
 
 void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth, int srcHeight, int dstX,
-                  int dstY, int dstWidth, int dstHeight) {
+                  int dstY, int dstWidth, int dstHeight, RowTags rows) {
   const double start = emscripten_get_now();
   Lock hold(msgsys::S().lock);
   WindowRecord* win = Find(window);
@@ -429,9 +438,19 @@ void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int 
     web::SizeCanvasPixels(*win);
     web::WebNative& native = web::NativeOf(*win);
     const size_t bytes = static_cast<size_t>(dstWidth) * 3;
+    // Rows the core tags as it did at the last present, placed alike, hold
+    // what is there: most of a frame change is not even compared.
+    const std::array<int, 4> place{srcX, srcY - dstY, dstX, dstWidth};
+    const bool tagged = rows.tags && native.tagEpoch == rows.epoch && native.tagPlace == place;
+    if (!tagged) std::fill(native.tags.begin(), native.tags.end(), -1);
+    native.tagEpoch = rows.epoch;
+    native.tagPlace = place;
     for (int r = 0; r < dstHeight; ++r) {
-      const uint8_t* from = pixels + static_cast<size_t>(srcY + r) * 9000 + static_cast<size_t>(srcX) * 3;
       const size_t row = static_cast<size_t>(dstY + r);
+      const int32_t tag = rows.tags ? rows.tags[srcY + r] : -1;
+      if (tagged && tag >= 0 && native.tags[row] == tag) continue;
+      native.tags[row] = tag;
+      const uint8_t* from = pixels + static_cast<size_t>(srcY + r) * 9000 + static_cast<size_t>(srcX) * 3;
       uint8_t* to = &win->surface[(row * cw + dstX) * 3];
       if (web::SameBytes(from, to, bytes)) continue;
       if (native.dirty[row] == web::kConvert) {

@@ -206,7 +206,7 @@ void SetWindowRegion(Window window, Region region, int width, int height) {
 }
 
 void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth, int srcHeight,
-                  int dstX, int dstY, int dstWidth, int dstHeight) {
+                  int dstX, int dstY, int dstWidth, int dstHeight, RowTags) {
   if (srcWidth <= 0 || srcHeight <= 0 || dstWidth <= 0 || dstHeight <= 0) return;
   HDC target = win32::WindowDC(H(window));
   win32::GdiGuard hold;

@@ -622,7 +622,7 @@ void SetWindowRegion(Window window, Region region, int width, int height) {
 }
 
 void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int srcWidth, int srcHeight, int dstX,
-                  int dstY, int dstWidth, int dstHeight) {
+                  int dstY, int dstWidth, int dstHeight, RowTags) {
   Lock hold(msgsys::S().lock);
   WindowRecord* win = Find(window);
   if (!win || win->passive) return;
