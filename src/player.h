@@ -32,6 +32,7 @@ struct Player {
   char previousMode = kModeFull;
   int32_t subOrigin[2] = {0, 0};
   FrameImage frameBuffer, displayBuffer, inactiveBuffer;
+  std::array<int32_t, kImageHeight> presentTags{};  // what the display's presented columns hold, per row
   FrameHistory history;
   int32_t startFrame = 0;
 

@@ -18,7 +18,7 @@ constexpr int kLabelRightMargin = 80;  // the frame-name label from the right ed
 
 void SetImagePixel(FrameImage& image, int x, int y, uint32_t colour) {
   if (x < 0 || y < 0 || x >= kImageWidth || y >= kImageHeight) return;
-  image.rowTile[y] = -1;
+  image.UntagRow(y);
   uint8_t* p = image.Row(y) + 3 * static_cast<size_t>(x);
   p[0] = static_cast<uint8_t>(colour >> 16);
   p[1] = static_cast<uint8_t>(colour >> 8);
@@ -31,7 +31,7 @@ void DrawTextOnFrame(FrameImage& image, platform::Font font, int x, int y, const
   // Glyphs may reach past their cell: a cell's height either side is given up too.
   const int64_t h = platform::MeasureText(font, text, length).height;
   const int64_t top = std::max<int64_t>(0, y - h), bottom = std::min<int64_t>(kImageHeight, y + 2 * h);
-  for (int64_t r = top; r < bottom; ++r) image.rowTile[r] = -1;
+  for (int64_t r = top; r < bottom; ++r) image.UntagRow(static_cast<int>(r));
 }
 
 void DrawHelpOverlay(Player& player, int32_t frame) {

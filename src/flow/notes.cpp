@@ -51,7 +51,7 @@ void FillImageRect(FrameImage& image, int64_t x, int64_t y, int64_t width, int64
   const uint8_t bgr[3] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
                           static_cast<uint8_t>(colour)};
   for (int64_t r = y0; r < y1; ++r) {
-    image.rowTile[r] = -1;
+    image.UntagRow(static_cast<int>(r));
     uint8_t* p = image.Row(static_cast<int>(r)) + 3 * x0;
     for (int64_t c = x0; c < x1; ++c, p += 3) std::memcpy(p, bgr, 3);
   }

@@ -146,6 +146,7 @@ Status ComposeNextFrame(Player& p, int32_t f) {
   const int W = std::min(p.package.frameWidth, kImageWidth), H = std::min(p.package.frameHeight, kImageHeight);
   for (int r = 0; r < H; ++r) std::memcpy(image.Row(r), from.Row(r), 3 * static_cast<size_t>(std::max(W, 0)));
   image.rowTile = from.rowTile;
+  image.rowPart = from.rowPart;
   image.rowSource = from.rowSource;
   FlowReader flow;
   if (!flow.Open(p.package)) return Failure("No file '%s'", p.package.flowPath.c_str());

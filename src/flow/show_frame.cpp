@@ -64,6 +64,7 @@ void BuildDisplayBuffer(Player& p) {
     if (t >= 0 && display.rowTile[r] == t) continue;
     CopyRect(frame, display, 0, r, W, 1);
     display.rowTile[r] = t;
+    display.rowPart[r] = frame.rowPart[r];
   }
 }
 
@@ -113,8 +114,9 @@ void PlaceWindow(Player& p, const FrameComposition& comp) {
 }
 
 void Present(Player& p, int sx, int sy, int sw, int sh, int dx, int dy, int dw, int dh) {
+  p.displayBuffer.TagsOfColumns(sx, sw, sy, sh, p.presentTags.data());
   platform::PresentImage(p.mainWindow, p.displayBuffer.pixels, sx, sy, sw, sh, dx, dy, dw, dh,
-                         {p.displayBuffer.rowTile.data(), p.displayBuffer.tagEpoch});
+                         {p.presentTags.data(), p.displayBuffer.tagEpoch});
 }
 
 void CopyToWindow(Player& p, const FrameComposition& comp) {

@@ -181,9 +181,10 @@ int32_t RowOf(uint64_t w) { return static_cast<int32_t>(w & 0xFFFFFFFFu); }
 // few reads as the tiles' places allow: the tiles are taken in file order and
 // read a span at a time into the scratch buffer (a tile alone straight into
 // its row), a span reaching over gaps of at most kMaxGapBytes that no row
-// wants. Each row is tagged with its tile when `tag` and its read succeeded,
-// else -1; a span that comes short (the file changed underneath) is read
-// again one row at a time, as runs of tiles always were.
+// wants. When `tag` and its read succeeded, a row is tagged with its tile, as
+// a whole or in the columns written; else it is untagged. A span that comes
+// short (the file changed underneath) is read again one row at a time, as
+// runs of tiles always were.
 void WriteRows(Wanted& work, StackFile& stack, FrameImage& image, int32_t width, int32_t x, int32_t pixels,
                bool tag) {
   std::vector<uint64_t>& rows = work.rows;
@@ -191,6 +192,7 @@ void WriteRows(Wanted& work, StackFile& stack, FrameImage& image, int32_t width,
   std::sort(rows.begin(), rows.end());
   const size_t rowBytes = static_cast<size_t>(3) * width;
   const size_t bytes = static_cast<size_t>(3) * pixels, offset = static_cast<size_t>(3) * x;
+  const bool whole = x == 0 && pixels == width;
   const int64_t maxSpan = std::max<int64_t>(1, static_cast<int64_t>(work.scratch.size() / rowBytes));
   const int64_t maxGap = kMaxGapBytes / static_cast<int64_t>(rowBytes);
   size_t i = 0;
@@ -218,7 +220,12 @@ void WriteRows(Wanted& work, StackFile& stack, FrameImage& image, int32_t width,
     for (size_t j = i; j < end; ++j) {
       const int32_t t = TileOf(rows[j]), r = RowOf(rows[j]);
       const bool rowOk = ok || stack.ReadTiles(t, 1, x, pixels, image.Row(r) + offset);
-      image.rowTile[r] = rowOk && tag ? t : -1;
+      image.UntagRow(r);
+      if (!rowOk || !tag) continue;
+      if (whole)
+        image.rowTile[r] = t;
+      else
+        image.rowPart[r] = {t, x, x + pixels - 1};
     }
     i = end;
   }
@@ -243,13 +250,16 @@ void ComposeRect(const char* tileLine, int lineLength, const UpdateRect& rect, S
   MatchRowSource(image, stack);
   if (rect.y1 > rect.y2 || rect.x1 > rect.x2) return;
   const int32_t pixels = rect.x2 - rect.x1 + 1;
-  const bool wholeRow = rect.x1 == 0 && pixels == width;
   Wanted& work = Work();
   for (int32_t r = rect.y1; r <= rect.y2 && r < kImageHeight; ++r) {
     const int32_t t = TileOfRow(tileLine, lineLength, r, stack);
-    if (t >= 0 && image.rowTile[r] != t) work.rows.push_back(static_cast<uint64_t>(t) << 32 | static_cast<uint32_t>(r));
+    if (t < 0 || image.rowTile[r] == t) continue;
+    // Columns a part of the same tile already holds are not read again.
+    const PartTag& part = image.rowPart[r];
+    if (image.rowTile[r] < 0 && part.tile == t && part.x1 <= rect.x1 && rect.x2 <= part.x2) continue;
+    work.rows.push_back(static_cast<uint64_t>(t) << 32 | static_cast<uint32_t>(r));
   }
-  WriteRows(work, stack, image, width, rect.x1, pixels, wholeRow && stack.Identity().stamp.settled);
+  WriteRows(work, stack, image, width, rect.x1, pixels, stack.Identity().stamp.settled);
 }
 
 Status ReadInactiveLook(const DemoPackage& pkg, FlowReader& flow, FrameImage& image) {

@@ -218,9 +218,10 @@ enum class Region { None, Rectangle, RoundedTop };
 // (0, 0)-(width, height) with 11 x 11 corner ellipses.
 void SetWindowRegion(Window window, Region region, int width, int height);
 
-// What the core knows of a FrameImage's rows: tags[r] >= 0 names what row r
-// holds, so that a row with the same tag in the same epoch as at the window's
-// last present holds the same pixels; -1 is unknown. A backend may ignore it.
+// What the core knows of a FrameImage's rows: tags[r] >= 0 names what the
+// presented columns of row r hold, so that a row with the same tag in the same
+// epoch, presented from the same columns as at the window's last present,
+// holds the same pixels; -1 is unknown. A backend may ignore it.
 struct RowTags {
   const int32_t* tags = nullptr;
   uint64_t epoch = 0;

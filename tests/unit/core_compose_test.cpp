@@ -428,4 +428,32 @@ TEST_F(FrameLines, RowsChangedByARectangleAreComposedAgain) {
   EXPECT_EQ(Rows(), "0/1/2");
 }
 
+TEST_F(FrameLines, RectanglesOverRectanglesLeaveEveryColumnRight) {
+  ASSERT_TRUE(Show(CrLf({"~a", TileLine({0, 1, 2}), ""})));
+  ASSERT_TRUE(Show(CrLf({"~b", "!O 1,1,3,1", TileLine({5, 5, 5}), ""})));
+  EXPECT_EQ(Rows(), "0/1 5 5 5 1 1/2");
+  // The same tile again over columns it already holds is not read again:
+  // a pixel changed behind the composition's back shows it.
+  Image().Row(1)[3 * 2] = 0x77;
+  ASSERT_TRUE(Show(CrLf({"~c", "!O 2,1,3,1", TileLine({5, 5, 5}), ""})));
+  EXPECT_EQ(Image().Row(1)[3 * 2], 0x77);
+  Image().Row(1)[3 * 2] = 5;
+  // Wider than what the row holds of it, or another tile in between: read.
+  ASSERT_TRUE(Show(CrLf({"~d", "!O 0,1,4,1", TileLine({5, 5, 5}), ""})));
+  EXPECT_EQ(Rows(), "0/5 5 5 5 5 1/2");
+  ASSERT_TRUE(Show(CrLf({"~e", "!O 3,1,5,1", TileLine({6, 6, 6}), ""})));
+  ASSERT_TRUE(Show(CrLf({"~f", "!O 0,1,4,1", TileLine({5, 5, 5}), ""})));
+  EXPECT_EQ(Rows(), "0/5 5 5 5 5 6/2");
+  // What the display may tell a window of the columns it shows: a whole
+  // row's tile, or a part's where the columns lie inside it.
+  std::array<int32_t, 3> tags{};
+  Image().TagsOfColumns(1, 3, 0, 3, tags.data());
+  EXPECT_EQ(tags, (std::array<int32_t, 3>{0, 5, 2}));
+  Image().TagsOfColumns(4, 2, 0, 3, tags.data());
+  EXPECT_EQ(tags, (std::array<int32_t, 3>{0, -1, 2}));
+  Image().UntagRow(0);
+  Image().TagsOfColumns(1, 3, 0, 3, tags.data());
+  EXPECT_EQ(tags, (std::array<int32_t, 3>{-1, 5, 2}));
+}
+
 }  // namespace
