@@ -40,6 +40,9 @@ struct WebNative : msgsys::Native {
   uint64_t tagEpoch = 0;
   std::array<int, 4> tagPlace{-1, -1, -1, -1};  // srcX, srcY - dstY, dstX, width
   bool anyDirty = false;
+  // The columns [spanLeft, spanRight) that hold every change since the
+  // canvas last had the rows: a small change goes as a small rectangle.
+  int spanLeft = 1 << 30, spanRight = 0;
   bool placed = false;          // the page knows the window's place and size
   std::array<int, 9> layout{};  // what the page was last told of it
 };

@@ -38,22 +38,39 @@ EM_JS(void, PagePlace, (int id, const char* className, int x, int y, int width, 
   Module.page.place(id, UTF8ToString(className), x, y, width, height, border, visible, minimized, region, z);
 });
 EM_JS(void, PageDestroy, (int id), { Module.page.destroy(id); });
-EM_JS(void, PagePresent, (int id, const uint8_t* rgba, int width, int height, int top, int bottom), {
-  Module.page.present(id, rgba, width, height, top, bottom);
+EM_JS(void, PagePresent, (int id, const uint8_t* rgba, int width, int height, int left, int top, int right,
+                          int bottom), {
+  Module.page.present(id, rgba, width, height, left, top, right, bottom);
 });
 EM_JS(void, PageTitle, (int id, const char* title), { Module.page.title(id, UTF8ToString(title)); });
 EM_JS(void, PageCursor, (int shape), { Module.page.cursor(shape); });
 EM_JS(void, PagePointer, (int x, int y, int shown), { Module.page.pointer(x, y, shown); });
 EM_JS(void, PageFrame, (const char* name), { Module.page.frame(UTF8ToString(name)); });
 
-// memcmp in WebAssembly goes a byte at a time; rows are compared sixteen bytes at a time.
-bool SameBytes(const uint8_t* a, const uint8_t* b, size_t bytes) {
+bool SameChunk(const uint8_t* a, const uint8_t* b) {
+  return wasm_i8x16_all_true(wasm_i8x16_eq(wasm_v128_load(a), wasm_v128_load(b)));
+}
+
+// Where two rows differ: every differing byte lies in [first, last); false
+// when they are the same. memcmp in WebAssembly goes a byte at a time; rows
+// are compared sixteen bytes at a time, from the left and then the right.
+bool DifferingBytes(const uint8_t* a, const uint8_t* b, size_t bytes, size_t& first, size_t& last) {
   size_t i = 0;
-  for (; i + 16 <= bytes; i += 16)
-    if (!wasm_i8x16_all_true(wasm_i8x16_eq(wasm_v128_load(a + i), wasm_v128_load(b + i)))) return false;
-  for (; i < bytes; ++i)
-    if (a[i] != b[i]) return false;
+  while (i + 16 <= bytes && SameChunk(a + i, b + i)) i += 16;
+  if (i + 16 > bytes) {
+    while (i < bytes && a[i] == b[i]) ++i;
+    if (i == bytes) return false;
+  }
+  size_t j = bytes;
+  while (j >= i + 16 + 16 && SameChunk(a + j - 16, b + j - 16)) j -= 16;
+  first = i;
+  last = j;
   return true;
+}
+
+void Widen(WebNative& native, int left, int right) {
+  native.spanLeft = std::min(native.spanLeft, left);
+  native.spanRight = std::max(native.spanRight, right);
 }
 
 // One row of BGR pixels as the canvas takes them: R, G, B, then opaque alpha,
@@ -90,6 +107,7 @@ void SizeCanvasPixels(WindowRecord& win) {
   native.dirty.assign(static_cast<size_t>(win.ClientHeight()), kConvert);
   native.tags.assign(static_cast<size_t>(win.ClientHeight()), -1);
   native.anyDirty = true;
+  Widen(native, 0, win.ClientWidth());
 }
 
 // A new size starts the window's pixels over: no row keeps its tag.
@@ -109,6 +127,7 @@ void MarkRows(WindowRecord& win, int top, int height) {
   std::fill(native.dirty.begin() + top, native.dirty.begin() + bottom, kConvert);
   std::fill(native.tags.begin() + top, native.tags.begin() + bottom, -1);
   native.anyDirty = true;
+  Widen(native, 0, win.ClientWidth());
 }
 
 // Tells the page where a window is and how it looks; the page lays it out.
@@ -289,11 +308,14 @@ void FlushWindows() {
     native.anyDirty = false;
     const int cw = win.ClientWidth(), ch = win.ClientHeight();
     SizeCanvasPixels(win);
+    const int left = std::max(0, native.spanLeft), right = std::min(cw, native.spanRight);
+    native.spanLeft = cw;
+    native.spanRight = 0;
     // Rows far apart go as separate bands: each band is one putImageData.
     constexpr int kJoinGap = 128;
     int top = -1, bottom = -1;
     auto send = [&] {
-      if (top >= 0) PagePresent(static_cast<int>(id), native.rgba.data(), cw, ch, top, bottom);
+      if (top >= 0 && left < right) PagePresent(static_cast<int>(id), native.rgba.data(), cw, ch, left, top, right, bottom);
     };
     for (int y = 0; y < ch; ++y) {
       const uint8_t state = native.dirty[static_cast<size_t>(y)];
@@ -452,13 +474,19 @@ void PresentImage(Window window, const uint8_t* pixels, int srcX, int srcY, int 
       native.tags[row] = tag;
       const uint8_t* from = pixels + static_cast<size_t>(srcY + r) * 9000 + static_cast<size_t>(srcX) * 3;
       uint8_t* to = &win->surface[(row * cw + dstX) * 3];
-      if (web::SameBytes(from, to, bytes)) continue;
+      size_t first = 0, last = 0;
+      if (!web::DifferingBytes(from, to, bytes, first, last)) continue;
+      // Only the pixels that hold the differing bytes are copied and converted.
+      const int x0 = static_cast<int>(first / 3), x1 = std::min(dstWidth, static_cast<int>((last + 2) / 3));
+      from += x0 * 3;
+      to += x0 * 3;
       if (native.dirty[row] == web::kConvert) {
-        std::memcpy(to, from, bytes);
+        std::memcpy(to, from, static_cast<size_t>(x1 - x0) * 3);
       } else {
-        web::ConvertRow(from, &native.rgba[(row * cw + dstX) * 4], dstWidth, to);
+        web::ConvertRow(from, &native.rgba[(row * cw + dstX + x0) * 4], x1 - x0, to);
         native.dirty[row] = web::kConverted;
       }
+      web::Widen(native, dstX + x0, dstX + x1);
       native.anyDirty = true;
     }
     return;

@@ -88,12 +88,19 @@
       if (canvases[id]) canvases[id].remove();
       delete canvases[id];
     },
-    present: function (id, rgba, width, height, top, bottom) {
+    present: function (id, rgba, width, height, left, top, right, bottom) {
       var c = canvases[id];
       if (!c || width <= 0 || height <= 0) return;
       if (c.width !== width || c.height !== height) { c.width = width; c.height = height; }
-      var image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
-      c.getContext("2d").putImageData(image, 0, 0, 0, top, width, bottom - top);
+      // The pixels stay where they are in the player's memory: one ImageData
+      // over them serves until they move or the memory grows.
+      var image = c.image;
+      if (!image || image.data.buffer !== HEAPU8.buffer || c.imageAt !== rgba || image.width !== width ||
+          image.height !== height) {
+        image = c.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
+        c.imageAt = rgba;
+      }
+      c.getContext("2d").putImageData(image, 0, 0, left, top, right - left, bottom - top);
       player.presents++;
       player.lastPresentAt = performance.now();
       if (!player.firstPresentAt) player.firstPresentAt = player.lastPresentAt;
