@@ -14,6 +14,7 @@ async function open(url) {
   const page = await browser.newPage({ viewport: { width: 1280, height: 1024 } });
   await page.goto(url);
   await page.waitForFunction(() => window.demoPlayer && window.demoPlayer.presents > 0, null, { timeout: 30000 });
+  if (!(await page.evaluate(() => window.crossOriginIsolated))) throw new Error('the page is not cross-origin isolated');
   return page;
 }
 
@@ -30,7 +31,8 @@ async function firstFrame(url, runs) {
 
 // A key press's frame change until its rows are on the canvas, against a plain
 // putImageData of the whole frame into a canvas of the same size (each change's
-// own: a walk through a demo meets cut-out frames of other sizes).
+// own: a walk through a demo meets cut-out frames of other sizes), done right
+// after the change, so that both meet the same state of the browser.
 async function frameChanges(url, keyCode, steps) {
   const page = await open(url);
   await page.waitForTimeout(300);
@@ -45,26 +47,9 @@ async function frameSteps(page, keyCode, steps) {
   return page.evaluate(async ([keyCode, steps]) => {
     const main = document.querySelector('canvas[data-window-class="RXDemo"]');
     const settle = () => new Promise((r) => setTimeout(r, 0));
-    const player = [], names = new Set(), sizes = [];
-    const presentBefore = Module._web_present_ms();
-    for (let i = 0; i < steps; ++i) {
-      const before = window.demoPlayer.presents;
-      const t0 = performance.now();
-      Module._web_key(keyCode, 1);
-      Module._web_key(keyCode, 0);
-      Module.demoWake();
-      await settle();
-      if (window.demoPlayer.presents > before) {
-        player.push(window.demoPlayer.lastPresentAt - t0);
-        sizes.push([main.width, main.height]);
-      }
-      names.add(window.demoPlayer.frameName);
-      await settle();
-    }
-    const present = (Module._web_present_ms() - presentBefore) / player.length;
-    // One canvas, and pixels of a frame, for each size met.
+    // One canvas, and pixels of a frame, for each size met; made outside the timing.
     const bySize = new Map();
-    const target = ([w, h]) => {
+    const target = (w, h) => {
       const key = w + 'x' + h;
       if (!bySize.has(key)) {
         const copy = document.createElement('canvas');
@@ -77,18 +62,40 @@ async function frameSteps(page, keyCode, steps) {
       }
       return bySize.get(key);
     };
-    const plain = [];
-    for (const size of sizes) {
-      const [ctx, image] = target(size);
+    const names = new Set(), sizes = new Set();
+    let present = 0, plain = 0, reported = 0, changes = 0, slowest = 0;
+    // Going forward, a frame met again in a lap (the sample ends in two frames
+    // that lead to each other) sends the walk Home for another lap.
+    let lap = new Set(), home = false;
+    for (let i = 0; i < steps; ++i) {
+      const before = window.demoPlayer.presents, presentBefore = Module._web_present_ms();
+      const key = home ? 36 : keyCode;
       const t0 = performance.now();
-      ctx.putImageData(image, 0, 0);
-      plain.push(performance.now() - t0);
+      Module._web_key(key, 1);
+      Module._web_key(key, 0);
+      Module.demoWake();
+      await settle();
+      if (window.demoPlayer.presents > before) {
+        ++changes;
+        reported += window.demoPlayer.lastPresentAt - t0;
+        const took = Module._web_present_ms() - presentBefore;
+        present += took;
+        slowest = Math.max(slowest, took);
+        const [ctx, image] = target(main.width, main.height);
+        sizes.add(main.width + ' x ' + main.height);
+        const t1 = performance.now();
+        ctx.putImageData(image, 0, 0);
+        plain += performance.now() - t1;
+      }
+      const name = window.demoPlayer.frameName;
+      names.add(name);
+      home = keyCode === 39 && lap.has(name);
+      if (home) lap = new Set();
+      lap.add(name);
       await settle();
     }
-    // The page's clock is coarse (0.1 ms): means, not medians, of many.
-    const med = (xs) => xs.reduce((a, b) => a + b, 0) / xs.length;
-    return { player: med(player), present, plain: med(plain), changes: player.length, frames: names.size,
-             sizes: [...new Set(sizes.map(([w, h]) => w + ' x ' + h))].join(', ') };
+    return { player: reported / changes, present: present / changes, plain: plain / changes, changes, slowest,
+             frames: names.size, sizes: [...sizes].join(', ') };
   }, [keyCode, steps]);
 }
 
@@ -117,7 +124,7 @@ for (const [name, url, key] of [['sample, Right Arrow', sampleUrl, 39], ['genera
   const r = await frameChanges(url, key, 200);
   console.log(`frame change, ${name} (${r.sizes}), ${r.changes} changes over ${r.frames} frames:` +
               ` to the canvas ${fmt(r.present)} ms against a plain putImageData ${fmt(r.plain)} ms, ratio` +
-              ` ${fmt(r.present / r.plain)} (goal 2); key to canvas ${fmt(r.player)} ms (reported)`);
+              ` ${fmt(r.present / r.plain)} (goal 2); slowest ${fmt(r.slowest)} ms; key to canvas ${fmt(r.player)} ms (reported)`);
 }
 console.log(`timer chain: ${fmt(await chainPace(chainUrl, 10))} frames a second`);
 await browser.close();

@@ -103,8 +103,10 @@
       c.getContext("2d").putImageData(image, 0, 0, left, top, right - left, bottom - top);
       player.presents++;
       player.lastPresentAt = performance.now();
-      if (!player.firstPresentAt) player.firstPresentAt = player.lastPresentAt;
-      document.getElementById("loading").hidden = true;
+      if (!player.firstPresentAt) {
+        player.firstPresentAt = player.lastPresentAt;
+        document.getElementById("loading").hidden = true;
+      }
     },
     title: function (id, title) { if (id === mainId || !mainId) document.title = title || "Demo"; },
     cursor: function (shape) {
