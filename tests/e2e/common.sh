@@ -13,6 +13,16 @@ check() {
   if "$@"; then pass "$what"; else fail "$what"; fi
 }
 
+# The EXIT trap of a script with an X server of its own: stops the player and
+# the server, and removes WORK unless a check failed or the caller gave
+# SHOTS_DIR (KEEP non-empty).
+finish_x() {
+  local pid
+  for pid in "${PLAYER_PID:-}" "${XVFB_PID:-}" "${XORG_PID:-}"; do [ -n "$pid" ] && kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  if [ "$FAILS" -eq 0 ] && [ -z "${KEEP:-}" ]; then rm -rf "$WORK"; else echo "kept: $WORK"; fi
+}
+
 # An Xvfb display of its own: start_xvfb WORK SCREEN (as WxHxD); sets XVFB_PID and DISPLAY.
 # The display must take a client before it counts: a server that named its
 # display and could not serve it (seen once in CI) is replaced.

@@ -12,20 +12,14 @@ SAMPLE=$(readlink -f "$3")
 WORK=$(mktemp -d)
 SHOTS=${4:-$WORK/shots}
 mkdir -p "$SHOTS"
+KEEP=${4:-}
 FAILS=0
 XORG_PID=
 PLAYER_PID=
 
-cleanup() {
-  [ -n "$PLAYER_PID" ] && kill "$PLAYER_PID" 2>/dev/null
-  [ -n "$XORG_PID" ] && kill "$XORG_PID" 2>/dev/null
-  wait 2>/dev/null
-  if [ "$FAILS" -eq 0 ] && [ -z "${4:-}" ]; then rm -rf "$WORK"; else echo "kept: $WORK"; fi
-}
-trap cleanup EXIT
-
 # shellcheck source=../common.sh
 source "$(dirname "$0")/../common.sh"
+trap finish_x EXIT
 
 # Two monitors of 1280 x 1024, the left one primary.
 : >"$WORK/display"

@@ -12,20 +12,14 @@ PROBE=$(readlink -f "$4")
 WORK=$(mktemp -d)
 SHOTS=${5:-$WORK/shots}
 mkdir -p "$SHOTS"
+KEEP=${5:-}
 FAILS=0
 XVFB_PID=
 PLAYER_PID=
 
-cleanup() {
-  [ -n "$PLAYER_PID" ] && kill "$PLAYER_PID" 2>/dev/null
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-  wait 2>/dev/null
-  if [ "$FAILS" -eq 0 ] && [ -z "${5:-}" ]; then rm -rf "$WORK"; else echo "kept: $WORK"; fi
-}
-trap cleanup EXIT
-
 # shellcheck source=../common.sh
 source "$(dirname "$0")/../common.sh"
+trap finish_x EXIT
 start_xvfb "$WORK" 1280x1024x24
 
 # waits (up to 30 s) until the command succeeds; the test fails if it never does
